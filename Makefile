@@ -1,0 +1,38 @@
+# make test   install what is missing, build everything, run every test (Wine and native)
+# make run    build and start Kavilo.exe under Wine
+# make bench  build and run the benchmarks
+# make fuzz   a bounded run of the fuzz targets over the byte-level parsers
+SHELL := /bin/bash
+WIN_BUILD := build/win
+NATIVE_BUILD := build/native
+FUZZ_BUILD := build/fuzz
+JOBS ?= $(shell nproc)
+WINE_RUN := ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) $(CURDIR)/cmake/wine-run.sh
+
+.PHONY: deps test run bench fuzz win native clean
+
+deps:
+	@./tools/deps.sh
+
+win: deps
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+native: deps
+	cmake -S . -B $(NATIVE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc >/dev/null
+	cmake --build $(NATIVE_BUILD) -j $(JOBS)
+
+test: win native
+	cd $(NATIVE_BUILD) && ctest --output-on-failure
+	$(WINE_RUN) --init
+	cd $(WIN_BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" \
+	    sh -c 'ctest --output-on-failure; rc=$$?; wineserver -k 2>/dev/null; exit $$rc' \
+	    2> >(grep -v '^X connection to' >&2)
+
+run: win
+	$(WINE_RUN) --init
+	@if [ -n "$$DISPLAY" ]; then $(WINE_RUN) $(WIN_BUILD)/bin/Kavilo.exe; \
+	else xvfb-run -a -s "-screen 0 1280x1024x24" $(WINE_RUN) $(WIN_BUILD)/bin/Kavilo.exe; fi
+
+clean:
+	rm -rf build

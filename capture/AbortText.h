@@ -1,0 +1,13 @@
+// The row added to an entry whose gathering was cut short. No <windows.h>.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// "エラー\t", then "サイズが限界を超えたため" when the limit (megabytes × 1,048,576, in
+// 64 bits) is less than the bytes collected, then "取得を中止しました。".
+std::wstring MakeAbortText(int32_t sizeLimitMegabytes, uint64_t collectedBytes);
+
+// Whether the bytes collected exceed the limit given in megabytes. A negative limit
+// is exceeded by anything, even zero bytes.
+bool IsOverSizeLimit(int32_t sizeLimitMegabytes, uint64_t collectedBytes);

@@ -1,0 +1,5 @@
+#include "capture/CBDataArray.h"
+
+#include "capture/CBData.h"
+
+CCBDataArray::~CCBDataArray() = default;

@@ -1,0 +1,36 @@
+// The state of one capture, on the stack of the capture and passed by pointer to
+// every import routine.
+#pragma once
+
+#include "capture/CaptureProgress.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+class COleDataObject;
+
+class CCBDataCreateContext {
+public:
+    CCBDataCreateContext() = default;
+    CCBDataCreateContext(const CCBDataCreateContext&) = delete;
+    CCBDataCreateContext& operator=(const CCBDataCreateContext&) = delete;
+    // Deletes the palette when it was duplicated here.
+    virtual ~CCBDataCreateContext();
+
+    // Dispatches every pending message (the progress dialog sees each first through
+    // IsDialogMessage) and returns the stop flag: non-zero once the user asked to stop.
+    BOOL PumpMessages();
+
+    // The row for an entry whose gathering was cut short: "エラー\t", then
+    // "サイズが限界を超えたため" when more than the size limit was collected, then
+    // "取得を中止しました。".
+    std::wstring GetAbortText() const;
+
+    COleDataObject* m_source = nullptr;  // not owned
+    HPALETTE m_palette = nullptr;
+    BOOL m_ownsPalette = FALSE;
+    uint64_t m_collectedBytes = 0;       // under the current top-level format (or file of a group)
+    ICaptureProgress* m_progress = nullptr;  // not owned
+};

@@ -1,0 +1,18 @@
+#include "capture/CBData_HENHMF.h"
+
+#include "capture/GdiplusInclude.h"
+
+const fw::CRuntimeClass CCBData_HENHMF::classCCBData_HENHMF = {"CCBData_HENHMF", &CCBData_GDI::classCCBData_GDI};
+
+CCBData_HENHMF::CCBData_HENHMF()
+{}
+
+CCBData_HENHMF::~CCBData_HENHMF()
+{}
+
+std::shared_ptr<Gdiplus::Image> CCBData_HENHMF::CreateGdiImage()
+{
+    if (!m_hEnhMetaFile) return nullptr;
+    // The entry keeps the handle: the image must not delete it.
+    return std::make_shared<Gdiplus::Metafile>(m_hEnhMetaFile.Get(), FALSE);
+}

@@ -1,0 +1,7 @@
+#include "capture/CaptureSettings.h"
+
+CCaptureSettings& CaptureSettings()
+{
+    static CCaptureSettings settings;
+    return settings;
+}

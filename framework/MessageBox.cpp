@@ -1,0 +1,57 @@
+#include "framework/MessageBox.h"
+
+namespace fw {
+namespace {
+
+std::wstring g_appName = L"Orvetta";
+HWND g_mainWindow = nullptr;
+MessageBoxRecorder* g_recorder = nullptr;
+
+UINT WithDefaultIcon(UINT type)
+{
+    if ((type & MB_ICONMASK) != 0) return type;
+    switch (type & MB_TYPEMASK) {
+    case MB_OK:
+    case MB_OKCANCEL:
+        return type | MB_ICONEXCLAMATION;
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+        return type | MB_ICONQUESTION;
+    default:
+        return type;
+    }
+}
+
+}  // namespace
+
+void SetAppName(const std::wstring& name) { g_appName = name; }
+const std::wstring& GetAppName() { return g_appName; }
+
+void SetMainWindow(HWND hwnd) { g_mainWindow = hwnd; }
+HWND GetMainWindow() { return g_mainWindow; }
+
+int AfxMessageBox(const std::wstring& text, UINT type)
+{
+    if (g_recorder) {
+        g_recorder->m_boxes.push_back({text, type});
+        return g_recorder->m_answer;
+    }
+    HWND owner = g_mainWindow && ::IsWindow(g_mainWindow) ? g_mainWindow : nullptr;
+    return ::MessageBoxW(owner, text.c_str(), g_appName.c_str(), WithDefaultIcon(type));
+}
+
+MessageBoxRecorder::MessageBoxRecorder(int answer) : m_answer(answer), m_previous(g_recorder)
+{
+    g_recorder = this;
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() { g_recorder = m_previous; }
+
+std::vector<std::wstring> MessageBoxRecorder::Texts() const
+{
+    std::vector<std::wstring> texts;
+    for (const Box& box : m_boxes) texts.push_back(box.text);
+    return texts;
+}
+
+}  // namespace fw

@@ -1,0 +1,7 @@
+#include "framework/Object.h"
+
+namespace fw {
+
+const CRuntimeClass CObject::classCObject = {"CObject", nullptr};
+
+}  // namespace fw

@@ -1,0 +1,35 @@
+// Helpers shared by the Windows tests: scratch folders, files, paths.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder under the system temporary folder, removed with its contents at the end.
+class ScratchDir {
+public:
+    ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    ~ScratchDir();
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
+void RemoveTree(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
+bool FileExists(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
+// Names (not paths) of the directory's entries matching the pattern, "." and ".." left out.
+std::vector<std::wstring> ListNames(const std::wstring& folder, const std::wstring& pattern = L"*");
+// The folder that holds the running test executable (and the program's executables).
+std::wstring ExecutableFolder();
+
+}  // namespace testing_support
