@@ -26,7 +26,7 @@ test: win native
 	cd $(NATIVE_BUILD) && ctest --output-on-failure
 	$(WINE_RUN) --init
 	cd $(WIN_BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" \
-	    sh -c 'ctest --output-on-failure; rc=$$?; wineserver -k 2>/dev/null; exit $$rc' \
+	    sh -c 'ctest --output-on-failure; rc=$$?; WINEPREFIX=$$PWD/wineprefix wineserver -k 2>/dev/null; exit $$rc' \
 	    2> >(grep -v '^X connection to' >&2)
 
 run: win

@@ -1,6 +1,6 @@
 #include "capture/CBDataCreateContext.h"
 
-#include "capture/AbortText.h"
+#include "capture/bytes/AbortText.h"
 #include "capture/CaptureSettings.h"
 
 CCBDataCreateContext::~CCBDataCreateContext()

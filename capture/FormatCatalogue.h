@@ -5,7 +5,7 @@
 // per-format viewer defaults are stored under it, so its exact text matters.
 #pragma once
 
-#include "capture/FormatWords.h"
+#include "capture/bytes/FormatWords.h"
 
 #include <windows.h>
 #include <objidl.h>

@@ -1,6 +1,6 @@
 #include "capture/TempStore.h"
 
-#include "capture/TempNames.h"
+#include "capture/bytes/TempNames.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 

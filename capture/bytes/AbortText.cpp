@@ -1,4 +1,4 @@
-#include "capture/AbortText.h"
+#include "capture/bytes/AbortText.h"
 
 bool IsOverSizeLimit(int32_t sizeLimitMegabytes, uint64_t collectedBytes)
 {

@@ -1,4 +1,4 @@
-#include "capture/AbortText.h"
+#include "capture/bytes/AbortText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "capture/FormatWords.h"
+#include "capture/bytes/FormatWords.h"
 
 namespace {
 

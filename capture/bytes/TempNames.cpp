@@ -1,4 +1,4 @@
-#include "capture/TempNames.h"
+#include "capture/bytes/TempNames.h"
 
 #include <cstdio>
 

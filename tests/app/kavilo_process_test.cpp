@@ -1,0 +1,165 @@
+// Kavilo.exe started as its own process and watched from outside.
+#include "capture/bytes/TempNames.h"
+#include "framework/Handles.h"
+#include "framework/Profile.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using testing_support::DirectoryExists;
+using testing_support::ExecutableFolder;
+using testing_support::FileExists;
+using testing_support::ScratchDir;
+
+namespace {
+
+class Program {
+public:
+    Program()
+    {
+        std::wstring command = L"\"" + ExecutableFolder() + L"\\Kavilo.exe\"";
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            m_process.Reset(pi.hProcess);
+            m_id = pi.dwProcessId;
+            ::CloseHandle(pi.hThread);
+        }
+    }
+    ~Program()
+    {
+        if (m_process && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(m_process.Get(), 99);
+    }
+    bool Started() const { return m_process.IsValid(); }
+
+    // The first visible top-level window of the process whose class matches, waited for.
+    HWND WaitForWindow(const wchar_t* className, int seconds = 60) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            Search search = {m_id, className, nullptr};
+            ::EnumWindows(&Program::Match, reinterpret_cast<LPARAM>(&search));
+            if (search.found) return search.found;
+            if (::WaitForSingleObject(m_process.Get(), 100) == WAIT_OBJECT_0) return nullptr;
+        }
+        return nullptr;
+    }
+    DWORD WaitForExit(int seconds = 60) const
+    {
+        ::WaitForSingleObject(m_process.Get(), seconds * 1000);
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(m_process.Get(), &code);
+        return code;
+    }
+
+private:
+    struct Search {
+        DWORD id;
+        const wchar_t* className;
+        HWND found;
+    };
+    static BOOL CALLBACK Match(HWND hwnd, LPARAM lParam)
+    {
+        auto* search = reinterpret_cast<Search*>(lParam);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        wchar_t name[64] = {};
+        ::GetClassNameW(hwnd, name, 64);
+        if (pid == search->id && ::IsWindowVisible(hwnd) && std::wstring(name) == search->className) {
+            search->found = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    fw::UniqueHandle m_process;
+    DWORD m_id = 0;
+};
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(hwnd, text, 1024);
+    return text;
+}
+
+// The message text of a message box: its static controls' texts (the icon's is empty).
+std::wstring MessageBoxText(HWND box)
+{
+    std::wstring text;
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM lParam) -> BOOL {
+            wchar_t name[32] = {};
+            ::GetClassNameW(child, name, 32);
+            if (std::wstring(name) == L"Static") *reinterpret_cast<std::wstring*>(lParam) += WindowText(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+void AnswerOk(HWND box)
+{
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    for (int i = 0; i < 100 && ::IsWindow(box); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+class KaviloProcess : public ::testing::Test {
+protected:
+    void SetUp() override { fw::DeleteAppRegistryKey(); }
+    void TearDown() override { fw::DeleteAppRegistryKey(); }
+};
+
+}  // namespace
+
+TEST_F(KaviloProcess, OpensItsFrameAndCleansTheStoreOnExit)
+{
+    ScratchDir base;
+    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND frame = program.WaitForWindow(L"OrvettaFrame");
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(WindowText(frame), L"Orvetta");
+    const std::wstring folder = JoinPath(base.Path(), L"{F60B5956-6986-4CEF-9737-34DAA74A5C1E}");
+    EXPECT_TRUE(FileExists(JoinPath(folder, L"$ichk$.tmp")));
+
+    ::PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_FALSE(DirectoryExists(folder));
+}
+
+TEST_F(KaviloProcess, WithoutAnyUsableFolderItTellsAndEndsWithoutAWindow)
+{
+    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", L"Q:\\orvetta\\configured"));
+    // The child inherits a system temporary folder that cannot be used either.
+    wchar_t savedTmp[MAX_PATH * 2] = {}, savedTemp[MAX_PATH * 2] = {};
+    const DWORD hadTmp = ::GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH * 2);
+    const DWORD hadTemp = ::GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH * 2);
+    ::SetEnvironmentVariableW(L"TMP", L"Q:\\orvetta\\nowhere");
+    ::SetEnvironmentVariableW(L"TEMP", L"Q:\\orvetta\\nowhere");
+    Program program;
+    ::SetEnvironmentVariableW(L"TMP", hadTmp ? savedTmp : nullptr);
+    ::SetEnvironmentVariableW(L"TEMP", hadTemp ? savedTemp : nullptr);
+    ASSERT_TRUE(program.Started());
+
+    HWND first = program.WaitForWindow(L"#32770");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(WindowText(first), L"Orvetta");
+    EXPECT_EQ(MessageBoxText(first),
+              L"指定された場所に一時ファイルを作れません。\r\nWindowsのテンポラリフォルダを使用します。");
+    AnswerOk(first);
+
+    HWND second = program.WaitForWindow(L"#32770");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(MessageBoxText(second), L"一時ファイルを作れません。");
+    AnswerOk(second);
+
+    EXPECT_NE(program.WaitForExit(), 0u);
+    EXPECT_FALSE(program.WaitForWindow(L"OrvettaFrame", 1));
+}
