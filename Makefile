@@ -9,7 +9,7 @@ FUZZ_BUILD := build/fuzz
 JOBS ?= $(shell nproc)
 WINE_RUN := ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) $(CURDIR)/cmake/wine-run.sh
 
-.PHONY: deps test run bench fuzz win native clean
+.PHONY: deps test run bench fuzz fuzz-build win native clean
 
 deps:
 	@./tools/deps.sh
@@ -22,8 +22,19 @@ native: deps
 	cmake -S . -B $(NATIVE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc >/dev/null
 	cmake --build $(NATIVE_BUILD) -j $(JOBS)
 
-test: win native
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -DORVETTA_FUZZ=ON -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# A bounded run: FUZZ_SECONDS per target (make fuzz FUZZ_SECONDS=600 for a long one).
+FUZZ_SECONDS ?= 120
+fuzz: fuzz-build
+	./tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test: win native fuzz-build
 	cd $(NATIVE_BUILD) && ctest --output-on-failure
+	./tools/fuzz.sh $(FUZZ_BUILD) 10
 	$(WINE_RUN) --init
 	cd $(WIN_BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" \
 	    sh -c 'ctest --output-on-failure; rc=$$?; WINEPREFIX=$$PWD/wineprefix wineserver -k 2>/dev/null; exit $$rc' \
