@@ -2,13 +2,34 @@
 // the document holds the current one, entries hold their children.
 #pragma once
 
+#include <windows.h>
+#include <objidl.h>
+
 #include <memory>
+#include <string>
 #include <vector>
 
 class CCBData;
+class CCBDataCreateContext;
+class COleDataObject;
+class ICaptureProgress;
 
 class CCBDataArray : public std::vector<std::shared_ptr<CCBData>> {
 public:
     CCBDataArray() = default;
     virtual ~CCBDataArray();
+
+    // Fills this empty snapshot with one entry per description, in the order given,
+    // while `progress` shows the current item and offers the stop. A stop keeps what was
+    // taken and is reported ("中止しました。") at the end. std::bad_alloc leaves, after
+    // the progress window is closed, for the caller to report.
+    void Capture(COleDataObject& source, const std::vector<FORMATETC>& formats, ICaptureProgress& progress);
 };
+
+// The offered descriptions in enumeration order, exact duplicates (all five members
+// equal) removed; the first occurrence keeps its place.
+void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats);
+// GetFormatEtcText of each description, in order.
+void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts);
+// The entry factory: decides the kind of entry for one description and has it made.
+std::shared_ptr<CCBData> CreateEntry(CCBDataCreateContext* context, const FORMATETC& fmt);

@@ -10,6 +10,11 @@
 class ICaptureProgress {
 public:
     virtual ~ICaptureProgress() = default;
+    // At the start of a capture: shows the progress window and keeps the user from
+    // starting a second capture (the main window is disabled meanwhile).
+    virtual void Open() = 0;
+    // At the end: enables the main window again and closes the progress window.
+    virtual void Close() = 0;
     // Shows the format, file or element being imported.
     virtual void SetItemText(const std::wstring& text) = 0;
     // Non-zero once the user has asked to stop.

@@ -23,6 +23,12 @@ init_prefix() {
             wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ \
                 /d "IPAGothic" /f >/dev/null 2>&1 || true
         done
+        # A crashing test must end with a failure, not wait in the debugger.
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+            /d "" /f >/dev/null 2>&1 || true
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ \
+            /d "0" /f >/dev/null 2>&1 || true
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
         wineserver -w || true
         touch "$WINEPREFIX/.orvetta-ready"
         rmdir "$WINEPREFIX.lock"

@@ -11,6 +11,7 @@
 #include "capture/FormatCatalogue.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,14 +30,6 @@ std::shared_ptr<CCBData> EntryWithFile(const std::wstring& path, uint64_t size)
     return entry;
 }
 
-class FakeProgress : public ICaptureProgress {
-public:
-    void SetItemText(const std::wstring& text) override { m_text = text; }
-    BOOL IsStopRequested() const override { return m_stop; }
-    HWND GetDialogWindow() const override { return nullptr; }
-    std::wstring m_text;
-    BOOL m_stop = FALSE;
-};
 
 }  // namespace
 
@@ -326,7 +319,7 @@ TEST(CCBDataCreateContext, PumpDispatchesPendingMessagesAndReportsTheStopFlag)
     ::RegisterClassW(&wc);
     HWND window = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_TRUE(window);
-    FakeProgress progress;
+    testing_support::TestProgress progress;
     CCBDataCreateContext context;
     context.m_progress = &progress;
     ::PostMessageW(window, WM_APP, 0, 0);

@@ -1,0 +1,204 @@
+#include "capture/MediumImport.h"
+
+#include "capture/TempStore.h"
+#include "framework/OleDataObject.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kStep = 0x100000;  // copies move at most 1 MiB at a time
+constexpr DWORD kAllMedia = TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM | TYMED_ISTORAGE | TYMED_GDI | TYMED_MFPICT |
+                            TYMED_ENHMF;
+
+void AddError(CCBData& entry, const wchar_t* text) { entry.m_properties.push_back(std::wstring(L"エラー\t") + text); }
+
+// Opens the entry's new temporary file for writing. On failure the file is removed and
+// the entry keeps no path, so that it never claims data it does not hold.
+fw::UniqueFile OpenNewTempFile(CCBData& entry)
+{
+    entry.m_tempFile = CreateTempFile();
+    fw::UniqueFile file;
+    if (!entry.m_tempFile.empty()) {
+        file.Reset(::CreateFileW(entry.m_tempFile.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    if (!file) DropTempFile(entry);
+    return file;
+}
+
+bool WriteAll(HANDLE file, const void* data, DWORD size)
+{
+    DWORD written = 0;
+    return ::WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+bool Stopped(CCBDataCreateContext* context) { return context && context->PumpMessages(); }
+
+}  // namespace
+
+void DropTempFile(CCBData& entry)
+{
+    if (!entry.m_tempFile.empty()) ::DeleteFileW(entry.m_tempFile.c_str());
+    entry.m_tempFile.clear();
+}
+
+std::shared_ptr<CCBData> MakeErrorEntry(const std::wstring& text)
+{
+    auto entry = std::make_shared<CCBData>();
+    entry->m_properties.push_back(L"エラー\t" + text);
+    return entry;
+}
+
+std::shared_ptr<CCBData> ImportHGlobal(CCBDataCreateContext* context, HGLOBAL global)
+{
+    auto entry = std::make_shared<CCBData>();
+    if (!global) {
+        AddError(*entry, L"データを取得できません（HGLOBAL=NULL）。");
+        return entry;
+    }
+    fw::GlobalLockView view(global);
+    if (!view) {
+        AddError(*entry, L"データを取得できません（GlobalLock）。");
+        return entry;
+    }
+    entry->m_dataSize = ::GlobalSize(global);
+    fw::UniqueFile file = OpenNewTempFile(*entry);
+    if (!file) {
+        AddError(*entry, L"一時ファイルに書き込めません。");
+        return entry;
+    }
+    const BYTE* data = view.As<const BYTE>();
+    uint64_t done = 0;
+    while (done < entry->m_dataSize) {
+        if (Stopped(context)) break;
+        const DWORD size = static_cast<DWORD>(std::min<uint64_t>(kStep, entry->m_dataSize - done));
+        if (!WriteAll(file.Get(), data + done, size)) break;
+        done += size;
+    }
+    file.Reset();
+    if (done < entry->m_dataSize) {
+        DropTempFile(*entry);
+        AddError(*entry, L"一時ファイルに書き込めません。");  // a stop is reported in the same words
+    }
+    return entry;
+}
+
+std::shared_ptr<CCBData> ImportDiskFile(CCBDataCreateContext* context, const wchar_t* fileName)
+{
+    auto entry = std::make_shared<CCBData>();
+    entry->m_type = L"ディスクファイル";
+    if (!fileName) {
+        AddError(*entry, L"ファイルを取り込めません。");
+        return entry;
+    }
+    fw::UniqueFile source(
+        ::CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!source) {
+        AddError(*entry, L"ファイルを取り込めません。");
+        return entry;
+    }
+    LARGE_INTEGER size = {};
+    entry->m_dataSize = ::GetFileSizeEx(source.Get(), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+    fw::UniqueFile file = OpenNewTempFile(*entry);
+    if (!file) {
+        AddError(*entry, L"一時ファイルに書き込めません。");
+        return entry;
+    }
+    std::vector<BYTE> buffer(kStep);
+    uint64_t done = 0;
+    while (done < entry->m_dataSize) {
+        if (Stopped(context)) break;
+        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, entry->m_dataSize - done));
+        DWORD got = 0;
+        if (!::ReadFile(source.Get(), buffer.data(), want, &got, nullptr) || got != want) break;
+        if (!WriteAll(file.Get(), buffer.data(), got)) break;
+        done += got;
+    }
+    file.Reset();
+    if (done < entry->m_dataSize) {
+        DropTempFile(*entry);
+        AddError(*entry, L"一時ファイルに書き込めませんでした。");
+    }
+    return entry;
+}
+
+std::shared_ptr<CCBData> ImportStream(CCBDataCreateContext* context, IStream* stream)
+{
+    auto entry = std::make_shared<CCBData>();
+    entry->m_type = L"IStream";
+    if (!stream) {
+        AddError(*entry, L"データを取得できません（IStream*がNULL）。");
+        return entry;
+    }
+    STATSTG stat = {};
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        AddError(*entry, L"ストリームのサイズを取得できません。");
+        return entry;
+    }
+    entry->m_dataSize = stat.cbSize.QuadPart;
+    // The source may have left the position anywhere, often at the end.
+    LARGE_INTEGER zero = {};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    fw::UniqueFile file = OpenNewTempFile(*entry);
+    if (!file) {
+        AddError(*entry, L"一時ファイルに書き込めません。");
+        return entry;
+    }
+    std::vector<BYTE> buffer(kStep);
+    uint64_t done = 0;
+    while (done < entry->m_dataSize) {
+        if (Stopped(context)) break;
+        const ULONG want = static_cast<ULONG>(std::min<uint64_t>(kStep, entry->m_dataSize - done));
+        ULONG got = 0;
+        const HRESULT hr = stream->Read(buffer.data(), want, &got);
+        // A source may report more than it was asked for; never trust it past the buffer.
+        if (FAILED(hr) || got != want) break;
+        if (!WriteAll(file.Get(), buffer.data(), got)) break;
+        done += got;
+    }
+    file.Reset();
+    if (done < entry->m_dataSize) {
+        DropTempFile(*entry);
+        AddError(*entry, L"ストリームを一時ファイルにコピーできません。");
+    }
+    return entry;
+}
+
+std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMATETC& fmt)
+{
+    COleDataObject* source = context ? context->m_source : nullptr;
+    fw::StgMedium medium;
+    bool ok = source && source->GetData(fmt.cfFormat, &medium, &fmt);
+    if (!ok && source) {
+        FORMATETC widened = fmt;
+        widened.tymed = kAllMedia;
+        ok = source->GetData(fmt.cfFormat, &medium, &widened);
+    }
+    std::shared_ptr<CCBData> entry;
+    if (!ok || medium->tymed == TYMED_NULL) {
+        entry = MakeErrorEntry(L"データを取得できません（COleDataObject::GetData()）");
+    } else {
+        const DWORD tymed = medium->tymed;
+        if (tymed & TYMED_HGLOBAL) {
+            entry = ImportHGlobal(context, medium->hGlobal);
+        } else if (tymed & TYMED_FILE) {
+            entry = ImportDiskFile(context, medium->lpszFileName);
+        } else if (tymed & TYMED_ISTREAM) {
+            entry = ImportStream(context, medium->pstm);
+        } else if (tymed & TYMED_ISTORAGE) {
+            entry = std::make_shared<CCBData>();
+            entry->m_type = L"IStorage";
+        } else if (tymed & (TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF)) {
+            entry = std::make_shared<CCBData>();
+        } else {
+            entry = MakeErrorEntry(L"対応していないtymedです。");
+        }
+        entry->m_realTymed = tymed;
+    }
+    // Everything the entry keeps has been copied or duplicated by now.
+    medium.Reset();
+    entry->m_fmt = fmt;
+    return entry;
+}

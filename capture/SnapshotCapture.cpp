@@ -1,0 +1,196 @@
+// Taking a snapshot of a data object: listing its formats, the entry factory, and the
+// capture loop with its passes.
+#include "capture/CBData.h"
+#include "capture/CBDataArray.h"
+#include "capture/CBDataCreateContext.h"
+#include "capture/CBData_DIB.h"
+#include "capture/CBData_DragImageBits.h"
+#include "capture/CBData_FileDescriptor.h"
+#include "capture/FormatCatalogue.h"
+#include "capture/MediumImport.h"
+#include "capture/bytes/LocaleData.h"
+#include "framework/Format.h"
+#include "framework/MessageBox.h"
+#include "framework/OleDataObject.h"
+
+#include <new>
+
+namespace {
+
+bool SameDescription(const FORMATETC& a, const FORMATETC& b)
+{
+    return a.cfFormat == b.cfFormat && a.ptd == b.ptd && a.dwAspect == b.dwAspect && a.lindex == b.lindex &&
+           a.tymed == b.tymed;
+}
+
+// A generic entry replaced by a more specific kind that takes over its content.
+template <typename Kind>
+std::shared_ptr<CCBData> TurnInto(const std::shared_ptr<CCBData>& generic)
+{
+    auto entry = std::make_shared<Kind>();
+    entry->TakeOver(generic);
+    return entry;
+}
+
+std::shared_ptr<CCBData> FormatOnlyEntry(const FORMATETC& fmt)
+{
+    auto entry = std::make_shared<CCBData>();
+    entry->m_fmt = fmt;
+    return entry;
+}
+
+std::shared_ptr<CCBData> TextEntry(CCBDataCreateContext* context, const FORMATETC& fmt, int codePage)
+{
+    auto entry = ImportMedium(context, fmt);
+    entry->m_defaultViewTab = ViewTab_Text;
+    entry->m_defaultCodePage = codePage;
+    return entry;
+}
+
+std::shared_ptr<CCBData> CreateRegisteredEntry(CCBDataCreateContext* context, const FORMATETC& fmt,
+                                               const std::wstring& name)
+{
+    auto is = [&name](const wchar_t* other) { return CompareViewKeys(name, other) == 0; };
+    if (is(L"CFSTR_SHELLIDLIST")) {
+        auto entry = ImportMedium(context, fmt);
+        entry->m_defaultViewTab = ViewTab_Property;
+        entry->m_treeIcon = 0;
+        return entry;
+    }
+    if (is(L"CFSTR_FILEDESCRIPTORW") || is(L"CFSTR_FILEDESCRIPTORA"))
+        return TurnInto<CCBData_FileDescriptor>(ImportMedium(context, fmt));
+    if (is(L"CFSTR_FILECONTENTS")) {
+        // Nothing is asked for here: the files are fetched one by one with their descriptor.
+        auto entry = FormatOnlyEntry(fmt);
+        entry->m_treeIcon = 0;
+        return entry;
+    }
+    if (is(L"\"DragImageBits\"")) return TurnInto<CCBData_DragImageBits>(ImportMedium(context, fmt));
+    auto entry = ImportMedium(context, fmt);
+    entry->m_defaultViewTab = ViewTab_Hex;
+    return entry;
+}
+
+// The code page of the first CF_LOCALE entry that names a known locale, if any.
+std::optional<UINT> LocaleCodePage(const CCBDataArray& snapshot)
+{
+    for (const auto& entry : snapshot) {
+        if (entry->m_fmt.cfFormat != CF_LOCALE) continue;
+        std::vector<BYTE> data;
+        if (!entry->ReadData(data)) continue;
+        const std::optional<uint32_t> lcid = ReadLocaleId(data.data(), data.size());
+        if (!lcid) continue;
+        DWORD codePage = 0;
+        if (::GetLocaleInfoW(*lcid, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                             reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR)))
+            return codePage;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
+{
+    source.BeginEnumFormats();
+    FORMATETC fmt;
+    while (source.GetNextFormat(&fmt)) formats.push_back(fmt);
+    for (size_t i = 0; i < formats.size(); ++i) {
+        for (size_t j = formats.size() - 1; j > i; --j)
+            if (SameDescription(formats[i], formats[j])) formats.erase(formats.begin() + j);
+    }
+}
+
+void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts)
+{
+    texts.clear();
+    for (const FORMATETC& fmt : formats) texts.push_back(GetFormatEtcText(fmt));
+}
+
+std::shared_ptr<CCBData> CreateEntry(CCBDataCreateContext* context, const FORMATETC& fmt)
+{
+    std::wstring name;
+    BOOL registered = FALSE;
+    GetFormatName(fmt.cfFormat, name, registered);
+    if (registered) return CreateRegisteredEntry(context, fmt, name);
+
+    const UINT format = fmt.cfFormat;
+    switch (format) {
+    case CF_TEXT:
+    case CF_SYLK:
+    case CF_DIF:
+    case CF_DSPTEXT:
+        return TextEntry(context, fmt, 0);
+    case CF_OEMTEXT:
+        return TextEntry(context, fmt, 1);
+    case CF_UNICODETEXT:
+        return TextEntry(context, fmt, -1);
+    case CF_DIB:
+    case CF_DIBV5:
+        return TurnInto<CCBData_DIB>(ImportMedium(context, fmt));
+    case CF_HDROP: {
+        auto entry = ImportMedium(context, fmt);
+        entry->m_defaultViewTab = ViewTab_Property;
+        entry->m_treeIcon = 0;
+        return entry;
+    }
+    case CF_PALETTE:
+    case CF_PENDATA:
+        // The palette serves only as the palette of bitmap entries.
+        return FormatOnlyEntry(fmt);
+    default:
+        if (format >= 0x300 && format <= 0x3FF) return FormatOnlyEntry(fmt);
+        return ImportMedium(context, fmt);
+    }
+}
+
+void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>& formats, ICaptureProgress& progress)
+{
+    progress.Open();
+    CCBDataCreateContext context;
+    context.m_source = &source;
+    context.m_progress = &progress;
+    bool stopped = false;
+    try {
+        FORMATETC paletteFmt = {CF_PALETTE, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
+        fw::StgMedium palette;
+        if (source.GetData(CF_PALETTE, &palette, &paletteFmt)) {
+            if (palette->hBitmap) {
+                context.m_palette = static_cast<HPALETTE>(::OleDuplicateData(palette->hBitmap, CF_PALETTE, 0));
+                context.m_ownsPalette = context.m_palette != nullptr;
+            }
+        }
+        palette.Reset();
+
+        for (const FORMATETC& fmt : formats) {
+            progress.SetItemText(GetFormatEtcText(fmt));
+            if (context.PumpMessages()) {
+                stopped = true;
+                break;
+            }
+            context.m_collectedBytes = 0;
+            std::shared_ptr<CCBData> entry = CreateEntry(&context, fmt);
+            if (!entry) {
+                entry = std::make_shared<CCBData>();
+                entry->m_fmt = fmt;
+                entry->m_properties.push_back(L"エラー\t取り込みできませんでした。");
+            }
+            push_back(entry);
+        }
+
+        // The locale's code page applies to ANSI text even after a stop.
+        if (const std::optional<UINT> codePage = LocaleCodePage(*this)) {
+            for (const auto& entry : *this) {
+                if (entry->m_fmt.cfFormat != CF_TEXT) continue;
+                entry->m_defaultCodePage = static_cast<int>(*codePage);
+                entry->m_properties.push_back(fw::Format(L"コードページ\t%u", *codePage));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        progress.Close();
+        throw;
+    }
+
+    progress.Close();
+    if (context.PumpMessages() || stopped) fw::AfxMessageBox(L"中止しました。");
+}
