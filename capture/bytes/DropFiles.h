@@ -1,0 +1,29 @@
+// The names of a dropped-file list (DROPFILES: offset of the names, drop point,
+// non-client flag, wide flag, then NUL-terminated names ending with an empty name) and
+// the bare name lists of the file-name-map formats. No <windows.h>: built natively too.
+#pragma once
+
+#include "capture/bytes/ByteRange.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// DROPFILES: DWORD pFiles, POINT pt, BOOL fNC, BOOL fWide.
+inline constexpr size_t kDropFilesHeaderSize = 20;
+
+struct NameList {
+    bool wide = false;
+    // Each name's bytes without its terminator, wholly inside the data, in list order.
+    std::vector<ByteRange> names;
+    // The list could not be read to its end: the header is short, the names' offset
+    // lies outside the data, or the last name runs off the end without its terminator.
+    bool damaged = false;
+};
+
+// NUL-terminated names from `offset`, ending with an empty name or at the end of the
+// data; characters are 2 bytes when `wide`, else 1.
+NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide);
+
+// The names of a DROPFILES block; wide or ANSI as its wide flag says.
+NameList ReadDropFiles(const uint8_t* data, size_t size);
