@@ -20,6 +20,7 @@ namespace Gdiplus {
 class Image;
 }
 class CCBDataArray;
+class CCBDataCreateContext;
 
 class CCBData : public fw::CObject {
 public:
@@ -57,6 +58,16 @@ public:
     int GetDefaultViewTab() const;
     // The code page the text view offers first: the built-in table, else m_defaultCodePage.
     int GetDefaultCodePage() const;
+
+    // What ExpandDropFiles makes of the stored names: walks a DROPFILES block's files into
+    // a child snapshot, or lists a file-name-map's bare names as rows.
+    enum DropFilesMode { DropFiles_Walk, DropFiles_ListAnsiNames, DropFiles_ListWideNames };
+    // Opens up the stored list of dropped files. False, doing nothing, when the stored
+    // bytes cannot be read back.
+    bool ExpandDropFiles(CCBDataCreateContext* context, DropFilesMode mode);
+    // Adds the parent-folder row and walks the items of the stored Shell IDList Array.
+    // False when the stored bytes cannot be read back.
+    bool ExpandShellIDList(CCBDataCreateContext* context);
 
     // Whether the entry holds copied bytes.
     bool HasData() const { return m_dataSize != 0 && !m_tempFile.empty(); }

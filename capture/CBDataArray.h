@@ -24,6 +24,11 @@ public:
     // taken and is reported ("中止しました。") at the end. std::bad_alloc leaves, after
     // the progress window is closed, for the caller to report.
     void Capture(COleDataObject& source, const std::vector<FORMATETC>& formats, ICaptureProgress& progress);
+
+    // One child per file name: the FileContents description with its index set to the
+    // file's position, fetched with ImportMedium and named after the file.
+    void ImportFileContents(CCBDataCreateContext* context, const std::vector<std::wstring>& fileNames,
+                            const FORMATETC& fileContents);
 };
 
 // The offered descriptions in enumeration order, exact duplicates (all five members

@@ -33,4 +33,5 @@ public:
     BOOL m_ownsPalette = FALSE;
     uint64_t m_collectedBytes = 0;       // under the current top-level format (or file of a group)
     ICaptureProgress* m_progress = nullptr;  // not owned
+    int m_walkDepth = 0;                     // levels of child snapshots being walked right now
 };

@@ -1,5 +1,6 @@
 #include "capture/MediumImport.h"
 
+#include "capture/ContainerWalk.h"
 #include "capture/TempStore.h"
 #include "framework/OleDataObject.h"
 
@@ -188,8 +189,7 @@ std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMA
         } else if (tymed & TYMED_ISTREAM) {
             entry = ImportStream(context, medium->pstm);
         } else if (tymed & TYMED_ISTORAGE) {
-            entry = std::make_shared<CCBData>();
-            entry->m_type = L"IStorage";
+            entry = ImportStorage(context, medium->pstg);
         } else if (tymed & (TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF)) {
             entry = std::make_shared<CCBData>();
         } else {

@@ -6,6 +6,7 @@
 #include "capture/CBData_DIB.h"
 #include "capture/CBData_DragImageBits.h"
 #include "capture/CBData_FileDescriptor.h"
+#include "capture/FileContentsPass.h"
 #include "capture/FormatCatalogue.h"
 #include "capture/MediumImport.h"
 #include "capture/bytes/LocaleData.h"
@@ -55,14 +56,31 @@ std::shared_ptr<CCBData> CreateRegisteredEntry(CCBDataCreateContext* context, co
         auto entry = ImportMedium(context, fmt);
         entry->m_defaultViewTab = ViewTab_Property;
         entry->m_treeIcon = 0;
+        entry->ExpandShellIDList(context);
         return entry;
     }
-    if (is(L"CFSTR_FILEDESCRIPTORW") || is(L"CFSTR_FILEDESCRIPTORA"))
-        return TurnInto<CCBData_FileDescriptor>(ImportMedium(context, fmt));
+    if (is(L"CFSTR_FILEDESCRIPTORW") || is(L"CFSTR_FILEDESCRIPTORA")) {
+        auto descriptor = std::make_shared<CCBData_FileDescriptor>();
+        descriptor->TakeOver(ImportMedium(context, fmt));
+        if (is(L"CFSTR_FILEDESCRIPTORW")) {
+            descriptor->ParseWide();
+        } else {
+            descriptor->ParseAnsi();
+        }
+        return descriptor;
+    }
     if (is(L"CFSTR_FILECONTENTS")) {
         // Nothing is asked for here: the files are fetched one by one with their descriptor.
         auto entry = FormatOnlyEntry(fmt);
         entry->m_treeIcon = 0;
+        return entry;
+    }
+    if (is(L"CFSTR_FILENAMEMAPA") || is(L"CFSTR_FILENAMEMAPW")) {
+        // The new names of dropped files, listed as rows.
+        auto entry = ImportMedium(context, fmt);
+        entry->ExpandDropFiles(context, is(L"CFSTR_FILENAMEMAPW") ? CCBData::DropFiles_ListWideNames
+                                                                  : CCBData::DropFiles_ListAnsiNames);
+        entry->m_defaultViewTab = ViewTab_Property;
         return entry;
     }
     if (is(L"\"DragImageBits\"")) return TurnInto<CCBData_DragImageBits>(ImportMedium(context, fmt));
@@ -130,6 +148,7 @@ std::shared_ptr<CCBData> CreateEntry(CCBDataCreateContext* context, const FORMAT
         return TurnInto<CCBData_DIB>(ImportMedium(context, fmt));
     case CF_HDROP: {
         auto entry = ImportMedium(context, fmt);
+        entry->ExpandDropFiles(context, CCBData::DropFiles_Walk);
         entry->m_defaultViewTab = ViewTab_Property;
         entry->m_treeIcon = 0;
         return entry;
@@ -186,6 +205,8 @@ void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>&
                 entry->m_properties.push_back(fw::Format(L"コードページ\t%u", *codePage));
             }
         }
+
+        ImportFileContentsPass(*this, context);
     } catch (const std::bad_alloc&) {
         progress.Close();
         throw;

@@ -123,7 +123,9 @@ TEST_F(SnapshotCapture, FactoryChoosesKindsTabsAndCodePages)
     }
     EXPECT_EQ(s[7]->m_fmt.cfFormat, 0x305);
     EXPECT_EQ(s[8]->m_treeIcon, 0);
-    EXPECT_FALSE(s[8]->m_children);
+    // Paired with the empty wide descriptor of its aspect: no files, so no children.
+    ASSERT_TRUE(s[8]->m_children);
+    EXPECT_TRUE(s[8]->m_children->empty());
     for (const FORMATETC& asked : m_object->Requests()) {
         EXPECT_NE(asked.cfFormat, Registered(L"FileContents"));
         EXPECT_NE(asked.cfFormat, 0x305);
