@@ -40,6 +40,12 @@ test: win native fuzz-build
 	    sh -c 'ctest --output-on-failure; rc=$$?; WINEPREFIX=$$PWD/wineprefix wineserver -k 2>/dev/null; exit $$rc' \
 	    2> >(grep -v '^X connection to' >&2)
 
+# Every benchmark program in the Windows build, run under Wine; they print their figures.
+bench: win
+	$(WINE_RUN) --init
+	@for b in $(WIN_BUILD)/bin/*_bench.exe; do echo "== $$(basename $$b)"; \
+	    ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) xvfb-run -a $(CURDIR)/cmake/wine-run.sh $$b 2> >(grep -v '^X connection to' >&2) || exit 1; done
+
 run: win
 	$(WINE_RUN) --init
 	@if [ -n "$$DISPLAY" ]; then $(WINE_RUN) $(WIN_BUILD)/bin/Kavilo.exe; \

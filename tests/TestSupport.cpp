@@ -79,3 +79,53 @@ std::wstring ExecutableFolder()
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+PeerProcess::PeerProcess(const std::wstring& exeName, const std::wstring& arguments)
+{
+    static int serial = 0;
+    const std::wstring tag = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+    const std::wstring readyName = L"OrvettaPeerReady-" + tag, goName = L"OrvettaPeerGo-" + tag;
+    m_ready = ::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+    m_go = ::CreateEventW(nullptr, TRUE, FALSE, goName.c_str());
+    std::wstring command = L"\"" + ExecutableFolder() + L"\\" + exeName + L".exe\" " + readyName + L" " + goName +
+                           L" " + arguments;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        m_process = pi.hProcess;
+        ::CloseHandle(pi.hThread);
+    }
+}
+
+PeerProcess::~PeerProcess()
+{
+    if (m_process) {
+        ::SetEvent(m_go);
+        if (::WaitForSingleObject(m_process, 10000) != WAIT_OBJECT_0) ::TerminateProcess(m_process, 99);
+        ::CloseHandle(m_process);
+    }
+    if (m_ready) ::CloseHandle(m_ready);
+    if (m_go) ::CloseHandle(m_go);
+}
+
+bool PeerProcess::WaitReady()
+{
+    if (!m_process) return false;
+    HANDLE handles[2] = {m_ready, m_process};
+    return ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
+}
+
+DWORD PeerProcess::Finish()
+{
+    if (!m_process) return 99;
+    ::SetEvent(m_go);
+    ::WaitForSingleObject(m_process, 60000);
+    DWORD code = 99;
+    ::GetExitCodeProcess(m_process, &code);
+    return code;
+}
+
+}  // namespace testing_support

@@ -33,3 +33,25 @@ std::vector<std::wstring> ListNames(const std::wstring& folder, const std::wstri
 std::wstring ExecutableFolder();
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+// A helper program of the tests run as its own process. It is started as
+//   NAME.exe READY_EVENT GO_EVENT ARGS...
+// signals READY_EVENT once it is set up and waits for GO_EVENT before it finishes.
+class PeerProcess {
+public:
+    PeerProcess(const std::wstring& exeName, const std::wstring& arguments);
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+    ~PeerProcess();
+    // True once the peer signalled; false when it ended or took longer than a minute.
+    bool WaitReady();
+    // Lets the peer finish and returns its exit code.
+    DWORD Finish();
+
+private:
+    HANDLE m_ready = nullptr, m_go = nullptr, m_process = nullptr;
+};
+
+}  // namespace testing_support

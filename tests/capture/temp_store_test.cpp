@@ -19,43 +19,13 @@ using testing_support::WriteBytes;
 
 namespace {
 
-// Runs tempstore_peer as a second instance sharing the base folder.
-class Peer {
+// tempstore_peer: a second instance sharing the base folder.
+class Peer : public testing_support::PeerProcess {
 public:
     Peer(const std::wstring& base, int files)
+        : PeerProcess(L"tempstore_peer", L"\"" + base + L"\" " + std::to_wstring(files))
     {
-        static int serial = 0;
-        const std::wstring tag = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
-        const std::wstring readyName = L"OrvettaPeerReady-" + tag, goName = L"OrvettaPeerGo-" + tag;
-        m_ready.Reset(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-        m_go.Reset(::CreateEventW(nullptr, TRUE, FALSE, goName.c_str()));
-        std::wstring command = L"\"" + ExecutableFolder() + L"\\tempstore_peer.exe\" \"" + base + L"\" " +
-                               readyName + L" " + goName + L" " + std::to_wstring(files);
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            m_process.Reset(pi.hProcess);
-            ::CloseHandle(pi.hThread);
-        }
     }
-    bool WaitReady()
-    {
-        HANDLE handles[2] = {m_ready.Get(), m_process.Get()};
-        return m_process && ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
-    }
-    // Lets the peer clean up and exit; returns its exit code.
-    DWORD Finish()
-    {
-        ::SetEvent(m_go.Get());
-        ::WaitForSingleObject(m_process.Get(), 60000);
-        DWORD code = 99;
-        ::GetExitCodeProcess(m_process.Get(), &code);
-        return code;
-    }
-
-private:
-    fw::UniqueHandle m_ready, m_go, m_process;
 };
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v)

@@ -1,5 +1,5 @@
 // A second instance of the temporary store, run as its own process by the store tests:
-//   tempstore_peer BASE READY_EVENT GO_EVENT FILE_COUNT
+//   tempstore_peer READY_EVENT GO_EVENT BASE FILE_COUNT
 // Sets up the store under BASE, makes FILE_COUNT data files, signals READY_EVENT, waits
 // for GO_EVENT, then cleans up as the program does at exit.
 #include "capture/TempStore.h"
@@ -13,12 +13,12 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc != 5) return 3;
     CTempStore store;
-    if (!store.InitTempFolder(argv[1])) return 2;
+    if (!store.InitTempFolder(argv[3])) return 2;
     const long count = std::wcstol(argv[4], nullptr, 10);
     for (long i = 0; i < count; ++i)
         if (store.CreateTempFile().empty()) return 4;
-    fw::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]));
-    fw::UniqueHandle go(::OpenEventW(SYNCHRONIZE, FALSE, argv[3]));
+    fw::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
+    fw::UniqueHandle go(::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
     if (!ready || !go) return 5;
     ::SetEvent(ready.Get());
     if (::WaitForSingleObject(go.Get(), 60000) != WAIT_OBJECT_0) return 6;

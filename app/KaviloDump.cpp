@@ -1,0 +1,206 @@
+// kavilo-dump: captures the clipboard with the program's own engine and prints the
+// snapshot, as text or JSON, optionally saving every entry's bytes.
+//
+//   kavilo-dump [--format NAME] [--json] [--save DIR]
+//
+// NAME is a format description as the program shows it ("CF_UNICODETEXT",
+// "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
+// 1 the clipboard could not be read or captured, 2 bad arguments.
+#include "app/FormatChoice.h"
+#include "app/SnapshotReport.h"
+#include "capture/CBData.h"
+#include "capture/CBDataArray.h"
+#include "capture/CaptureProgress.h"
+#include "capture/CaptureSettings.h"
+#include "capture/FormatCatalogue.h"
+#include "capture/RegisteredFormats.h"
+#include "capture/TempStore.h"
+#include "framework/Format.h"
+#include "framework/Handles.h"
+#include "framework/MessageBox.h"
+#include "framework/OleDataObject.h"
+#include "framework/Profile.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cwchar>
+#include <new>
+#include <optional>
+#include <string>
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+// Ctrl+C and Ctrl+Break stop the capture as the Stop button does; what was taken is printed.
+BOOL WINAPI OnConsoleControl(DWORD type)
+{
+    if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
+        g_stop = true;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+bool IsConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
+}
+
+// UTF-8 bytes to a pipe or file; the same text through the console API to a console.
+void Write(HANDLE handle, const std::string& utf8)
+{
+    if (utf8.empty()) return;
+    if (IsConsole(handle)) {
+        const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        std::wstring wide(size, L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+        DWORD written = 0;
+        ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    DWORD written = 0;
+    ::WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+void Error(const std::wstring& text) { Write(::GetStdHandle(STD_ERROR_HANDLE), ToUtf8(text + L"\n")); }
+
+class ConsoleProgress : public ICaptureProgress {
+public:
+    void Open() override {}
+    void Close() override
+    {
+        if (m_shown) Write(m_stderr, "\r\x1b[K");
+    }
+    void SetItemText(const std::wstring& text) override
+    {
+        if (!IsConsole(m_stderr)) return;
+        Write(m_stderr, "\r\x1b[K" + ToUtf8(L"取り込み中... " + text));
+        m_shown = true;
+    }
+    BOOL IsStopRequested() const override { return g_stop ? TRUE : FALSE; }
+    HWND GetDialogWindow() const override { return nullptr; }
+
+private:
+    HANDLE m_stderr = ::GetStdHandle(STD_ERROR_HANDLE);
+    bool m_shown = false;
+};
+
+int Usage(const std::wstring& problem)
+{
+    if (!problem.empty()) Error(problem);
+    Error(L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ]");
+    return 2;
+}
+
+std::optional<size_t> FindFormat(const std::vector<FORMATETC>& offered, const std::wstring& wanted)
+{
+    for (size_t i = 0; i < offered.size(); ++i)
+        if (GetFormatEtcText(offered[i]) == wanted) return i;
+    wchar_t* end = nullptr;
+    const unsigned long number = std::wcstoul(wanted.c_str(), &end, 0);
+    if (!wanted.empty() && end && *end == L'\0') {
+        for (size_t i = 0; i < offered.size(); ++i)
+            if (offered[i].cfFormat == number) return i;
+    }
+    return std::nullopt;
+}
+
+void ReportMessages(const fw::MessageBoxRecorder& boxes, size_t from)
+{
+    for (size_t i = from; i < boxes.Boxes().size(); ++i) Error(boxes.Boxes()[i].text);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::optional<std::wstring> formatName;
+    std::wstring saveFolder;
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--json") {
+            json = true;
+        } else if (arg == L"--format" && i + 1 < argc) {
+            formatName = argv[++i];
+        } else if (arg == L"--save" && i + 1 < argc) {
+            saveFolder = argv[++i];
+        } else if (arg == L"--help" || arg == L"-h") {
+            return Usage(L"");
+        } else {
+            return Usage(L"不明な引数です: " + arg);
+        }
+    }
+
+    // Messages the program would show in a box go to stderr instead.
+    fw::MessageBoxRecorder boxes;
+    fw::OleInit ole;
+    if (FAILED(ole.Result())) {
+        Error(L"OLE の初期化に失敗しました。");
+        return 1;
+    }
+    fw::SetRegistryKey(L"Orvetta");
+    CaptureSettings().m_subDirSizeLimit = fw::GetProfileInt(L"Settings", L"SubDirSizeLimit", 128);
+    CaptureSettings().m_howToGetShellIDList = fw::GetProfileInt(L"Settings", L"HowToGetShellIDList", 0);
+    RegisterKnownFormats();
+    CTempStore& store = TheTempStore();
+    if (!SetUpTempStore(store, fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) {
+        ReportMessages(boxes, 0);
+        return 1;
+    }
+    ::SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+
+    int status = 0;
+    {
+        const std::wstring title = fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber());
+        COleDataObject clipboard;
+        std::vector<FORMATETC> offered;
+        std::vector<FORMATETC> capture;
+        auto snapshot = std::make_shared<CCBDataArray>();
+        if (!clipboard.AttachClipboard()) {
+            Error(L"クリップボードを読めません。");
+            status = 1;
+        } else {
+            ListFormats(clipboard, offered);
+            capture = offered;
+            if (formatName) {
+                const std::optional<size_t> chosen = FindFormat(offered, *formatName);
+                if (!chosen) {
+                    Error(L"その形式はクリップボードにありません: " + *formatName);
+                    status = 1;
+                } else {
+                    capture = FormatsForChoice(offered, *chosen);
+                }
+            }
+        }
+        if (status == 0) {
+            ConsoleProgress progress;
+            try {
+                snapshot->Capture(clipboard, capture, progress);
+            } catch (const std::bad_alloc&) {
+                snapshot.reset();
+                Error(L"メモリが足りません。");
+                status = 1;
+            }
+            clipboard.Release();
+            ReportMessages(boxes, 0);
+            const size_t shown = boxes.Boxes().size();
+
+            SnapshotReportInput input;
+            input.title = title;
+            ListFormatTexts(offered, input.offered);
+            input.snapshot = snapshot.get();
+            if (!saveFolder.empty()) {
+                ::CreateDirectoryW(saveFolder.c_str(), nullptr);
+                input.saveFolder = saveFolder;
+            }
+            Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildJsonReport(input) : BuildTextReport(input));
+            ReportMessages(boxes, shown);
+        }
+    }
+    store.CleanUpTempFolder();
+    return status;
+}

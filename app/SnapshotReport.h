@@ -1,0 +1,28 @@
+// The console report of a snapshot: title, offered formats, then the tree of entries with
+// the rows the property list shows. As text or as JSON; optionally with every entry's
+// bytes saved to files.
+#pragma once
+
+#include "capture/CBDataArray.h"
+
+#include <string>
+#include <vector>
+
+struct SnapshotReportInput {
+    std::wstring title;
+    std::vector<std::wstring> offered;
+    const CCBDataArray* snapshot = nullptr;
+    std::wstring saveFolder;  // empty: nothing is saved
+};
+
+// UTF-8 text: the title, "提供された形式:" with one description a line, then one line
+// per entry (indented by depth) with its display text and its rows below it.
+std::string BuildTextReport(const SnapshotReportInput& input);
+// UTF-8 JSON: {"title", "offered": [...], "entries": [{"text", "rows", "children", "file"?}]}.
+std::string BuildJsonReport(const SnapshotReportInput& input);
+
+// A file name made safe: no characters the file system refuses, no device names, no
+// trailing dots or spaces, at most 120 characters; never empty.
+std::wstring SafeFileName(const std::wstring& name);
+
+std::string ToUtf8(const std::wstring& text);

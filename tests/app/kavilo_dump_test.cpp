@@ -1,0 +1,123 @@
+// kavilo-dump run as its own process against what another process put on the clipboard.
+#include "app/SnapshotReport.h"
+#include "framework/Handles.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+using namespace testing_support;
+
+namespace {
+
+struct DumpRun {
+    DWORD status = 99;
+    std::string out, err;
+};
+
+std::string ReadAll(HANDLE pipe)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    return text;
+}
+
+DumpRun RunDump(const std::wstring& arguments)
+{
+    DumpRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    if (!::CreatePipe(&outRead, &outWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) return run;
+    fw::UniqueHandle outR(outRead), outW(outWrite), errR(errRead), errW(errWrite);
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring command = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" " + arguments;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return run;
+    fw::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    outW.Reset();
+    errW.Reset();
+    // stderr is small; read stdout to its end first, then stderr.
+    run.out = ReadAll(outR.Get());
+    run.err = ReadAll(errR.Get());
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    ::GetExitCodeProcess(pi.hProcess, &run.status);
+    return run;
+}
+
+bool Contains(const std::string& text, const std::wstring& wanted) { return text.find(ToUtf8(wanted)) != std::string::npos; }
+
+}  // namespace
+
+TEST(KaviloDump, TextAndJsonOfAnotherProgramsClipboardText)
+{
+    PeerProcess peer(L"clipboard_source", L"text");
+    ASSERT_TRUE(peer.WaitReady());
+    const DWORD sequence = ::GetClipboardSequenceNumber();
+
+    const DumpRun text = RunDump(L"");
+    EXPECT_EQ(text.status, 0u) << text.err;
+    EXPECT_EQ(text.out.rfind(ToUtf8(L"クリップボード#" + std::to_wstring(sequence) + L"\n"), 0), 0u) << text.out;
+    EXPECT_TRUE(Contains(text.out, L"提供された形式:\n  CF_UNICODETEXT\n")) << text.out;
+    EXPECT_TRUE(Contains(text.out, L"- CF_UNICODETEXT\n    フォーマット\tCF_UNICODETEXT (13)\n")) << text.out;
+    // 11 characters and the terminating NUL, as UTF-16.
+    EXPECT_TRUE(Contains(text.out, L"    サイズ\t24\n")) << text.out;
+
+    ScratchDir save;
+    const DumpRun json = RunDump(L"--json --save \"" + save.Path() + L"\" --format CF_UNICODETEXT");
+    EXPECT_EQ(json.status, 0u) << json.err;
+    const auto report = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << json.out;
+    EXPECT_EQ(report["title"], ToUtf8(L"クリップボード#" + std::to_wstring(sequence)));
+    EXPECT_GE(report["offered"].size(), 1u);
+    ASSERT_EQ(report["entries"].size(), 1u);  // only the chosen format is captured
+    const auto& entry = report["entries"][0];
+    EXPECT_EQ(entry["text"], "CF_UNICODETEXT");
+    EXPECT_EQ(entry["rows"][0], ToUtf8(L"フォーマット\tCF_UNICODETEXT (13)"));
+    EXPECT_TRUE(entry["children"].empty());
+    ASSERT_TRUE(entry.contains("file"));
+    const std::string file = entry["file"];
+    EXPECT_EQ(file, "1 CF_UNICODETEXT");
+    std::vector<std::wstring> saved = ListNames(save.Path());
+    ASSERT_EQ(saved.size(), 1u);
+    fw::UniqueFile handle(::CreateFileW((save / saved[0]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    wchar_t content[32] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(::ReadFile(handle.Get(), content, sizeof content, &got, nullptr));
+    EXPECT_EQ(got, 24u);
+    EXPECT_STREQ(content, L"別のプロセスのテキスト");
+    EXPECT_EQ(peer.Finish(), 0u);
+}
+
+TEST(KaviloDump, BadArgumentsAndAnAbsentFormat)
+{
+    const DumpRun bad = RunDump(L"--frobnicate");
+    EXPECT_EQ(bad.status, 2u);
+    EXPECT_TRUE(Contains(bad.err, L"使い方")) << bad.err;
+    EXPECT_TRUE(bad.out.empty());
+    const DumpRun missing = RunDump(L"--format \"\\\"No Such Format\\\"\"");
+    EXPECT_EQ(missing.status, 1u);
+    EXPECT_TRUE(missing.out.empty());
+}
+
+TEST(SnapshotReport, SafeFileNames)
+{
+    EXPECT_EQ(SafeFileName(L"1 \"HTML Format\""), L"1 _HTML Format_");
+    EXPECT_EQ(SafeFileName(L"a/b\\c:d*e?f<g>h|i"), L"a_b_c_d_e_f_g_h_i");
+    EXPECT_EQ(SafeFileName(L"trailing. . "), L"trailing");
+    EXPECT_EQ(SafeFileName(L""), L"_");
+    EXPECT_EQ(SafeFileName(L"nul.txt"), L"_nul.txt");
+    EXPECT_EQ(SafeFileName(L"COM1"), L"_COM1");
+    EXPECT_EQ(SafeFileName(L"COM10"), L"COM10");
+    EXPECT_EQ(SafeFileName(std::wstring(300, L'x')).size(), 120u);
+    EXPECT_EQ(SafeFileName(std::wstring(L"tab\there")), L"tab_here");
+}
