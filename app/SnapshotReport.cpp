@@ -1,6 +1,7 @@
 #include "app/SnapshotReport.h"
 
 #include "capture/CBData.h"
+#include "capture/RegisteredFormats.h"
 #include "capture/bytes/TempNames.h"
 #include "viewers/PropertyRows.h"
 
@@ -13,10 +14,23 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// A file of a file group: a child of FileContents, fetched by its index and named
+// after its descriptor.
+bool IsFileOfGroup(const CCBData& entry)
+{
+    return entry.m_fmt.cfFormat == FileContentsFormat() && entry.m_fmt.lindex >= 0 && !entry.m_name.empty();
+}
+
 // Copies the entry's bytes to a file in the save folder; the file's name, or empty.
 std::wstring SaveEntry(const CCBData& entry, const std::wstring& folder, const std::wstring& path)
 {
     if (folder.empty() || !entry.HasData()) return std::wstring();
+    // Files of a group keep their own names; a name already taken falls back to the
+    // numbered name below, so that no saved file is written over.
+    if (IsFileOfGroup(entry)) {
+        const std::wstring own = SafeFileName(entry.m_name);
+        if (::CopyFileW(entry.m_tempFile.c_str(), JoinPath(folder, own).c_str(), TRUE)) return own;
+    }
     const std::wstring name = SafeFileName(path + L" " + entry.GetDisplayText());
     const std::wstring target = JoinPath(folder, name);
     return ::CopyFileW(entry.m_tempFile.c_str(), target.c_str(), FALSE) ? name : std::wstring();

@@ -107,7 +107,8 @@ std::shared_ptr<CCBData> ImportDiskFile(CCBDataCreateContext* context, const wch
         AddError(*entry, L"一時ファイルに書き込めません。");
         return entry;
     }
-    std::vector<BYTE> buffer(kStep);
+    // A small file needs no whole step: walks copy thousands of them.
+    std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry->m_dataSize)));
     uint64_t done = 0;
     while (done < entry->m_dataSize) {
         if (Stopped(context)) break;
@@ -147,7 +148,7 @@ std::shared_ptr<CCBData> ImportStream(CCBDataCreateContext* context, IStream* st
         AddError(*entry, L"一時ファイルに書き込めません。");
         return entry;
     }
-    std::vector<BYTE> buffer(kStep);
+    std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry->m_dataSize)));
     uint64_t done = 0;
     while (done < entry->m_dataSize) {
         if (Stopped(context)) break;

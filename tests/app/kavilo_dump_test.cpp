@@ -121,3 +121,40 @@ TEST(SnapshotReport, SafeFileNames)
     EXPECT_EQ(SafeFileName(std::wstring(300, L'x')).size(), 120u);
     EXPECT_EQ(SafeFileName(std::wstring(L"tab\there")), L"tab_here");
 }
+
+// Nested entries print under their containers, and the files of a file group are saved
+// under their descriptor names, made safe, without one written over another.
+TEST(KaviloDump, NestedEntriesAndFilesOfAGroup)
+{
+    ScratchDir dropped;
+    ASSERT_TRUE(::CreateDirectoryW((dropped / L"sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(dropped / L"sub\\inner.txt", {'i', 'n'}));
+    PeerProcess peer(L"group_source", L"\"" + dropped.Path() + L"\"");
+    ASSERT_TRUE(peer.WaitReady());
+
+    ScratchDir save;
+    const DumpRun run = RunDump(L"--save \"" + save.Path() + L"\"");
+    EXPECT_EQ(run.status, 0u) << run.err;
+    EXPECT_TRUE(Contains(run.out, L"- CF_HDROP\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, L"  - " + dropped.Path() + L"\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, L"    - sub\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, L"      - inner.txt\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, L"    名前[0]\t報告:書?.txt\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, L"  - 報告:書?.txt\n")) << run.out;
+
+    auto bytesOf = [&save](const std::wstring& name) {
+        std::string text(16, '\0');
+        fw::UniqueFile file(
+            ::CreateFileW((save / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        DWORD got = 0;
+        if (!file || !::ReadFile(file.Get(), text.data(), 16, &got, nullptr)) return std::string("(none)");
+        text.resize(got);
+        return text;
+    };
+    EXPECT_EQ(bytesOf(L"報告_書_.txt"), "0x");
+    EXPECT_EQ(bytesOf(L"same.txt"), "1x");
+    // The second "same.txt" is the third child of the third top-level entry.
+    EXPECT_EQ(bytesOf(L"3.3 same.txt"), "2x");
+    EXPECT_TRUE(Contains(run.out, L"=> 3.3 same.txt\n")) << run.out;
+    EXPECT_EQ(peer.Finish(), 0u);
+}

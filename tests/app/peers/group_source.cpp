@@ -1,0 +1,80 @@
+// A program that puts dropped files and a file group on the clipboard and serves them
+// until told to finish:
+//   group_source READY_EVENT GO_EVENT FOLDER
+// CF_HDROP names FOLDER; "FileGroupDescriptorW" names three files, two of them alike,
+// whose bytes FileContents delivers by index.
+#include "framework/Handles.h"
+#include "tests/TestDataObject.h"
+
+#include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+std::vector<uint8_t> DropList(const std::wstring& path)
+{
+    DROPFILES header = {};
+    header.pFiles = sizeof header;
+    header.fWide = TRUE;
+    std::vector<uint8_t> bytes(sizeof header + (path.size() + 2) * sizeof(wchar_t), 0);
+    std::memcpy(bytes.data(), &header, sizeof header);
+    std::memcpy(bytes.data() + sizeof header, path.c_str(), path.size() * sizeof(wchar_t));
+    return bytes;
+}
+
+std::vector<uint8_t> Descriptor(const std::vector<std::wstring>& names)
+{
+    std::vector<uint8_t> bytes(4 + names.size() * sizeof(FILEDESCRIPTORW), 0);
+    const uint32_t count = static_cast<uint32_t>(names.size());
+    std::memcpy(bytes.data(), &count, 4);
+    for (size_t i = 0; i < names.size(); ++i) {
+        FILEDESCRIPTORW d = {};
+        wcsncpy(d.cFileName, names[i].c_str(), MAX_PATH - 1);
+        std::memcpy(bytes.data() + 4 + i * sizeof d, &d, sizeof d);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 4) return 3;
+    fw::OleInit ole;
+    TestDataObject* object = TestDataObject::Create();
+    object->Offer(Fmt(CF_HDROP), GlobalMedium(DropList(argv[3])));
+    object->Offer(Fmt(::RegisterClipboardFormatW(L"FileGroupDescriptorW")),
+                  GlobalMedium(Descriptor({L"報告:書?.txt", L"same.txt", L"same.txt"})));
+    const UINT contents = ::RegisterClipboardFormatW(L"FileContents");
+    object->OfferOnly(Fmt(contents, TYMED_ISTREAM));
+    for (LONG i = 0; i < 3; ++i)
+        object->Answer(Fmt(contents, TYMED_ISTREAM, DVASPECT_CONTENT, i),
+                       StreamMedium({static_cast<uint8_t>('0' + i), 'x'}));
+    if (FAILED(::OleSetClipboard(object))) return 2;
+    object->Release();
+
+    fw::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
+    fw::UniqueHandle go(::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
+    if (!ready || !go) return 5;
+    ::SetEvent(ready.Get());
+    // Serve the other process's requests, which arrive as window messages.
+    HANDLE wait = go.Get();
+    for (;;) {
+        const DWORD r = ::MsgWaitForMultipleObjects(1, &wait, FALSE, 60000, QS_ALLINPUT);
+        if (r != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    ::OleSetClipboard(nullptr);
+    return 0;
+}
