@@ -56,28 +56,36 @@ std::shared_ptr<Gdiplus::Image> CCBData_DIB::CreateImage(int& width, int& height
     if (m_bytes.empty()) ReadData(m_bytes);
     const DibLayout layout = ReadDibLayout(m_bytes.data(), m_bytes.size());
     if (!layout.valid) return nullptr;
-    width = layout.width;
-    height = layout.height;
-    bitsPerPixel = layout.bitsPerPixel;
 
     const auto* info = reinterpret_cast<const BITMAPINFO*>(m_bytes.data());
     BYTE* bits = m_bytes.data() + layout.bitsOffset;
+    std::shared_ptr<Gdiplus::Image> image;
     switch (layout.compression) {
         case kDibRgb:
         case kDibBitFields:
             // GDI+ may keep pointing into the bits: m_bytes lives as long as the entry.
-            return std::make_shared<Gdiplus::Bitmap>(info, bits);
+            image = std::make_shared<Gdiplus::Bitmap>(info, bits);
+            break;
         case kDibRle8:
         case kDibRle4:
-            return ExpandRunLengths(info, bits, layout.width, layout.height);
+            image = ExpandRunLengths(info, bits, layout.width, layout.height);
+            break;
         case kDibJpeg:
         case kDibPng: {
             // A whole JPEG or PNG file is embedded; its own size is what gets drawn.
             int decodedWidth, decodedHeight, decodedBits;
-            return DecodeImageBytes(bits, static_cast<size_t>(layout.bitsSize), decodedWidth, decodedHeight,
-                                    decodedBits);
+            image =
+                DecodeImageBytes(bits, static_cast<size_t>(layout.bitsSize), decodedWidth, decodedHeight, decodedBits);
+            break;
         }
         default:
-            return nullptr;
+            break;
     }
+    // The header's own figures are reported, as for every DIB that gives a picture.
+    if (image) {
+        width = layout.width;
+        height = layout.height;
+        bitsPerPixel = layout.bitsPerPixel;
+    }
+    return image;
 }

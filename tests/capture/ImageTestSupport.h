@@ -22,17 +22,18 @@ namespace image_test {
 // Puts a freshly made imaging factory where the entries look for it, for the life of the scope.
 class WicFactoryScope {
 public:
-    WicFactoryScope()
+    WicFactoryScope() : m_previous(CaptureSettings().m_wicFactory)
     {
         ::CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&m_factory));
         CaptureSettings().m_wicFactory = m_factory.Get();
     }
     WicFactoryScope(const WicFactoryScope&) = delete;
     WicFactoryScope& operator=(const WicFactoryScope&) = delete;
-    ~WicFactoryScope() { CaptureSettings().m_wicFactory = nullptr; }
+    ~WicFactoryScope() { CaptureSettings().m_wicFactory = m_previous; }
     IWICImagingFactory2* Get() const { return m_factory.Get(); }
 
 private:
+    IWICImagingFactory2* m_previous;
     fw::ComPtr<IWICImagingFactory2> m_factory;
 };
 
@@ -47,6 +48,16 @@ std::shared_ptr<T> EntryOver(const testing_support::ScratchDir& dir, const std::
     entry->m_tempFile = path;
     entry->m_dataSize = bytes.size();
     return entry;
+}
+
+// The entry gives no picture and reports 0, 0, 0.
+inline void ExpectNoPicture(CCBData& entry)
+{
+    int width = -1, height = -1, bits = -1;
+    EXPECT_FALSE(entry.CreateImage(width, height, bits));
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 0);
+    EXPECT_EQ(bits, 0);
 }
 
 inline Gdiplus::ARGB PixelAt(Gdiplus::Image* image, int x, int y)

@@ -13,6 +13,7 @@
 
 using Gdiplus::ARGB;
 using image_test::EntryOver;
+using image_test::ExpectNoPicture;
 using image_test::Near;
 using image_test::PixelAt;
 using testing_support::FileExists;
@@ -242,9 +243,7 @@ TEST(CCBData_HMETAFILEPICT, BlockWithoutMetafileKeepsNoFile)
     EXPECT_FALSE(entry->m_hMetaFile);
     EXPECT_TRUE(entry->m_tempFile.empty());
     EXPECT_EQ(entry->m_dataSize, 0u);
-    int width = -1, height = -1, bits = -1;
-    EXPECT_FALSE(entry->CreateImage(width, height, bits));
-    EXPECT_EQ(width + height + bits, 0);
+    ExpectNoPicture(*entry);
 }
 
 TEST(CCBData_GDI, NullHandlesDeliveredKeepNothingAndGiveNoPicture)
@@ -262,11 +261,7 @@ TEST(CCBData_GDI, NullHandlesDeliveredKeepNothingAndGiveNoPicture)
         SCOPED_TRACE(entry->GetRuntimeClass()->m_lpszClassName);
         EXPECT_TRUE(entry->m_tempFile.empty());
         EXPECT_EQ(entry->m_treeIcon, 2);
-        int width = -1, height = -1, bits = -1;
-        EXPECT_FALSE(entry->CreateImage(width, height, bits));
-        EXPECT_EQ(width, 0);
-        EXPECT_EQ(height, 0);
-        EXPECT_EQ(bits, 0);
+        ExpectNoPicture(*entry);
     }
 }
 
@@ -467,19 +462,17 @@ TEST(CCBDataImage, NoPictureWithoutDecodableData)
     };
     for (const auto& [name, entry] : cases) {
         SCOPED_TRACE(name);
-        int width = -1, height = -1, bits = -1;
-        EXPECT_FALSE(entry->CreateImage(width, height, bits));
-        EXPECT_EQ(width + height + bits, 0);
+        ExpectNoPicture(*entry);
     }
     // A size of 0 means no data, whatever the file holds.
     auto zero = EntryOver<CCBData>(dir, png);
     zero->m_dataSize = 0;
-    int width, height, bits;
-    EXPECT_FALSE(zero->CreateImage(width, height, bits));
+    ExpectNoPicture(*zero);
 
     // Without the process's imaging factory nothing is decoded.
     auto good = EntryOver<CCBData>(dir, png);
+    int width, height, bits;
     ASSERT_TRUE(good->CreateImage(width, height, bits));
     CaptureSettings().m_wicFactory = nullptr;
-    EXPECT_FALSE(good->CreateImage(width, height, bits));
+    ExpectNoPicture(*good);
 }
