@@ -1,5 +1,8 @@
 #include "capture/MediumImport.h"
 
+#include "capture/CBData_HBITMAP.h"
+#include "capture/CBData_HENHMF.h"
+#include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/TempStore.h"
 #include "framework/OleDataObject.h"
 
@@ -190,8 +193,12 @@ std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMA
         } else if (tymed & TYMED_ISTORAGE) {
             entry = std::make_shared<CCBData>();
             entry->m_type = L"IStorage";
-        } else if (tymed & (TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF)) {
-            entry = std::make_shared<CCBData>();
+        } else if (tymed & TYMED_GDI) {
+            entry = CCBData_HBITMAP::Import(medium->hBitmap, context);
+        } else if (tymed & TYMED_MFPICT) {
+            entry = CCBData_HMETAFILEPICT::Import(medium->hMetaFilePict);
+        } else if (tymed & TYMED_ENHMF) {
+            entry = CCBData_HENHMF::Import(medium->hEnhMetaFile);
         } else {
             entry = MakeErrorEntry(L"対応していないtymedです。");
         }

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace testing_support;
 
@@ -45,6 +46,13 @@ int wmain(int argc, wchar_t** argv)
         object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({L'p' & 0xFF, 0, 0, 0}));
         object->Offer(Fmt(stream, TYMED_ISTREAM), StreamMedium({9, 8, 7, 6, 5, 4, 3}));
         object->OfferOnly(Fmt(stream, TYMED_ISTREAM));  // an exact duplicate
+        // A 2 x 2, 24-bit DIB: 40-byte header, rows of 8 bytes (6 and 2 of padding).
+        std::vector<uint8_t> dib(40 + 16, 0);
+        const int32_t header[] = {40, 2, 2};
+        std::memcpy(dib.data(), header, sizeof header);
+        dib[12] = 1;   // planes
+        dib[14] = 24;  // bits per pixel
+        object->Offer(Fmt(CF_DIB), GlobalMedium(dib));
         if (FAILED(::OleSetClipboard(object))) return 2;
         object->Release();
     }
