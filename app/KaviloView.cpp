@@ -23,7 +23,11 @@ const fw::CRuntimeClass CKaviloView::classCKaviloView = {"CKaviloView", &fw::Vie
 
 const fw::CRuntimeClass* CKaviloView::GetRuntimeClass() const { return &classCKaviloView; }
 
-CKaviloView::CKaviloView() = default;
+CKaviloView::CKaviloView()
+{
+    // First from the start, whenever the sheet's window is made.
+    m_sheet.AddPage(&m_propertyPage);
+}
 
 CKaviloView::~CKaviloView()
 {
@@ -60,7 +64,6 @@ void CKaviloView::OnInitialUpdate()
 {
     if (m_sheet.GetSafeHwnd() || !m_hwnd) return;
     fw::View::OnInitialUpdate();
-    if (m_sheet.GetPageCount() == 0) m_sheet.AddPage(&m_propertyPage);
     if (!m_sheet.Create(m_hwnd, WS_CHILD)) return;
 
     // Tabs never take the keyboard focus: it stays in the tree or the page.

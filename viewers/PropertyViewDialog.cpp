@@ -141,12 +141,17 @@ LRESULT CPropertyViewDialog::OnNotify(NMHDR* header)
     return 0;
 }
 
-bool CPropertyViewDialog::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR&)
+bool CPropertyViewDialog::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR& result)
 {
     switch (msg) {
     case WM_SIZE:
         OnSize(LOWORD(lParam), HIWORD(lParam));
         return false;  // the dialog's own processing too
+    case WM_CONTEXTMENU:
+        // The menu opens on a right click in the list only; the key must not reach
+        // the windows around the page either.
+        result = TRUE;
+        return true;
     default:
         return false;
     }
