@@ -118,6 +118,13 @@ bool PeerProcess::WaitReady()
     return ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
 }
 
+DWORD PeerProcess::ExitCode() const
+{
+    DWORD code = 99;
+    if (m_process) ::GetExitCodeProcess(m_process, &code);
+    return code;
+}
+
 DWORD PeerProcess::Finish()
 {
     if (!m_process) return 99;

@@ -49,6 +49,8 @@ public:
     bool WaitReady();
     // Lets the peer finish and returns its exit code.
     DWORD Finish();
+    // The exit code of a peer that has ended (STILL_ACTIVE while it runs).
+    DWORD ExitCode() const;
 
 private:
     HANDLE m_ready = nullptr, m_go = nullptr, m_process = nullptr;
