@@ -11,6 +11,7 @@
 #include "res/resource.h"
 
 #include <commctrl.h>
+#include <shobjidl.h>
 #include <windowsx.h>
 
 namespace {
@@ -27,7 +28,12 @@ std::wstring LoadResourceString(UINT id)
 
 }  // namespace
 
-CKaviloApp::CKaviloApp() { g_kaviloApp = this; }
+CKaviloApp::CKaviloApp()
+{
+    g_kaviloApp = this;
+    // Without a version in the identity, the taskbar groups every version of the program together.
+    ::SetCurrentProcessExplicitAppUserModelID(L"Kavilo.AppID.NoVersion");
+}
 
 CKaviloApp::~CKaviloApp()
 {

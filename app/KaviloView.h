@@ -5,7 +5,7 @@
 // pages come from factories registered per view tab, so each plugs in on its own.
 #pragma once
 
-#include "app/KaviloPropertyPage.h"
+#include "viewers/KaviloPropertyPage.h"
 #include "framework/Document.h"
 #include "framework/TabSheet.h"
 #include "viewers/PropertyViewDialog.h"

@@ -3,7 +3,7 @@
 // Rows can be selected and copied to the clipboard as text from a context menu.
 #pragma once
 
-#include "app/KaviloPropertyPage.h"
+#include "viewers/KaviloPropertyPage.h"
 
 #include <string>
 #include <utility>

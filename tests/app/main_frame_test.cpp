@@ -6,6 +6,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
+#include "tests/ControlReading.h"
 #include "tests/TestDataObject.h"
 #include "tests/TestSupport.h"
 
@@ -485,4 +486,53 @@ TEST_F(MainFrame, DropAreaCaptionIsPaintedCentredOnItsColour)
     // (glyph side bearings and the integer halving).
     EXPECT_LE(std::abs(left - (client.right - 1 - right)), 4) << left << " " << right;
     EXPECT_LE(std::abs(top - (client.bottom - 1 - bottom)), 6) << top << " " << bottom;
+}
+
+TEST_F(MainFrame, SelectingItemsShowsTheirPropertiesAndTheSetDefaultCommandStoresTheTab)
+{
+    SetClipboard([](TestDataObject* o) {
+        o->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'i', 0, 0, 0}));
+        o->Offer(Fmt(CF_TEXT), GlobalMedium({'h', 'i', 0}));
+    });
+    Command(ID_EDIT_PASTE);
+    HWND tree = m_frame->GetLeftView().GetSafeHwnd();
+    HWND list = ::GetDlgItem(m_frame->GetKaviloView().GetPropertyPage().GetSafeHwnd(), 1005);
+    HTREEITEM root = TreeView_GetRoot(tree);
+    HTREEITEM first = TreeView_GetChild(tree, root);
+    ASSERT_TRUE(first);
+
+    TreeView_SelectItem(tree, first);
+    Pump();
+    auto rows = ListRows(list);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"フォーマット"), std::wstring(L"CF_UNICODETEXT (13)")));
+    EXPECT_EQ(m_frame->GetKaviloView().GetTabCaptions()[0], L"プロパティ");
+
+    // The property tab is active: the command makes it the default for CF_UNICODETEXT.
+    Command(ID_SET_DEFAULT_VIEW);
+    EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L"CF_UNICODETEXT", L""), L"PROPERTY");
+
+    TreeView_SelectItem(tree, root);
+    Pump();
+    rows = ListRows(list);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"フォーマット"), std::wstring(L"CF_UNICODETEXT")));
+    EXPECT_EQ(rows[1], std::make_pair(std::wstring(), std::wstring(L"CF_TEXT")));
+    // With the root shown, the command has no entry to store a tab for.
+    fw::DeleteAppRegistryKey();
+    Command(ID_SET_DEFAULT_VIEW);
+    HKEY key = nullptr;
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvetta\\Orvetta\\FormatsDefaultViewTab", 0, KEY_READ,
+                              &key),
+              ERROR_SUCCESS);
+}
+
+TEST_F(MainFrame, ClosingStoresThePropertyListColumnWidths)
+{
+    HWND list = ::GetDlgItem(m_frame->GetKaviloView().GetPropertyPage().GetSafeHwnd(), 1005);
+    ListView_SetColumnWidth(list, 0, 111);
+    ListView_SetColumnWidth(list, 1, 222);
+    ::SendMessageW(m_frame->GetSafeHwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(fw::GetProfileInt(L"Frame", L"PropCol0", -1), 111);
+    EXPECT_EQ(fw::GetProfileInt(L"Frame", L"PropCol1", -1), 222);
 }
