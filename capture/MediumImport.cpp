@@ -45,7 +45,8 @@ bool Stopped(CCBDataCreateContext* context) { return context && context->PumpMes
 template <typename Read>
 bool CopyInSteps(CCBDataCreateContext* context, const CCBData& entry, fw::UniqueFile& file, Read read)
 {
-    std::vector<BYTE> buffer(kStep);
+    // A small file needs no whole step: walks copy thousands of them.
+    std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry.m_dataSize)));
     uint64_t done = 0;
     while (done < entry.m_dataSize) {
         if (Stopped(context)) break;
