@@ -1,6 +1,8 @@
 // Reading what the user sees in common controls and on the clipboard, for the GUI tests.
 #pragma once
 
+#include "tests/TestSupport.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -69,12 +71,24 @@ inline void ClickTab(HWND tab, int index)
     ::SendMessageW(tab, WM_LBUTTONUP, 0, at);
 }
 
+// OpenClipboard, tried for a few seconds while this thread's messages are served: Wine's
+// clipboard manager holds the clipboard open after every change and may be waiting for
+// this thread to render data it put there.
+inline bool OpenClipboardPatiently()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (::OpenClipboard(nullptr)) return true;
+        PumpMessagesFor(100);
+    }
+    return false;
+}
+
 // The clipboard's CF_UNICODETEXT; `present` tells whether there was any.
 inline std::wstring ClipboardText(bool* present = nullptr)
 {
     std::wstring text;
     bool found = false;
-    if (::OpenClipboard(nullptr)) {
+    if (OpenClipboardPatiently()) {
         if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
             if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
                 text = chars;
@@ -90,7 +104,7 @@ inline std::wstring ClipboardText(bool* present = nullptr)
 
 inline void PutClipboardText(const std::wstring& text)
 {
-    if (!::OpenClipboard(nullptr)) return;
+    if (!OpenClipboardPatiently()) return;
     ::EmptyClipboard();
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {

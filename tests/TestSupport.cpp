@@ -21,6 +21,19 @@ ScratchDir::ScratchDir()
 
 ScratchDir::~ScratchDir() { RemoveTree(m_path); }
 
+void PumpMessagesFor(DWORD milliseconds)
+{
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
 void RemoveTree(const std::wstring& path)
 {
     for (const std::wstring& name : ListNames(path)) {

@@ -24,6 +24,8 @@ private:
 };
 
 void RemoveTree(const std::wstring& path);
+// Dispatches this thread's messages for the given time.
+void PumpMessagesFor(DWORD milliseconds);
 bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);

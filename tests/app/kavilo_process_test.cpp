@@ -2,6 +2,7 @@
 #include "capture/bytes/TempNames.h"
 #include "framework/Handles.h"
 #include "framework/Profile.h"
+#include "tests/ControlReading.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -216,7 +217,7 @@ TEST_F(KaviloProcess, PasteOfAnotherProgramsClipboardShowsItsTree)
     ScratchDir base;
     ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
     // Earlier tests of this process may have left the clipboard owned by a window of theirs.
-    if (::OpenClipboard(nullptr)) {
+    if (testing_support::OpenClipboardPatiently()) {
         ::EmptyClipboard();
         ::CloseClipboard();
     }

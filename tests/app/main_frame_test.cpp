@@ -107,7 +107,7 @@ protected:
     {
         TestDataObject* object = TestDataObject::Create();
         fill(object);
-        ASSERT_EQ(::OleSetClipboard(object), S_OK);
+        ASSERT_EQ(SetOleClipboard(object), S_OK);
         object->Release();
     }
 
@@ -204,7 +204,7 @@ TEST_F(MainFrame, PasteShowsTheSnapshotAsATreeTitledWithTheSequenceNumber)
 TEST_F(MainFrame, EmptyClipboardGivesOnlyTheRoot)
 {
     ::OleSetClipboard(nullptr);
-    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ASSERT_TRUE(OpenClipboardPatiently());
     ::EmptyClipboard();
     ::CloseClipboard();
     Command(ID_EDIT_PASTE);
@@ -323,10 +323,17 @@ TEST_F(MainFrame, PasteSpecialOfFileContentsTakesTheWideDescriptorFirstAndSelect
 
 TEST_F(MainFrame, OutOfMemoryLeavesNoSnapshotAndSaysSo)
 {
-    SetClipboard([](TestDataObject* o) {
-        o->Offer(Fmt(CF_TEXT), [](const FORMATETC&, STGMEDIUM*) -> HRESULT { throw std::bad_alloc(); });
-    });
-    Command(ID_EDIT_PASTE);
+    // Dropped rather than pasted, so that the exception leaves through our own code only
+    // (the system's clipboard code does not expect exceptions from a source).
+    TestDataObject* object = TestDataObject::Create();
+    object->Offer(Fmt(CF_TEXT), [](const FORMATETC&, STGMEDIUM*) -> HRESULT { throw std::bad_alloc(); });
+    IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point = {0, 0};
+    target->DragEnter(object, MK_LBUTTON, point, &effect);
+    target->Drop(object, 0, point, &effect);
+    object->Release();
+    Pump();
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::wstring>{L"メモリが足りません。"});
     EXPECT_FALSE(m_app->GetDocument()->GetSnapshot());
     EXPECT_EQ(Tree().image, -1);

@@ -234,7 +234,7 @@ TEST_F(SnapshotCapture, ThroughTheRealClipboard)
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'O', 0, 'K', 0, 0, 0}));
     object->Offer(Fmt(Registered(L"Orvetta Stream"), TYMED_ISTREAM), StreamMedium({1, 2, 3, 4, 5}));
-    ASSERT_EQ(::OleSetClipboard(object), S_OK);
+    ASSERT_EQ(SetOleClipboard(object), S_OK);
     object->Release();
 
     COleDataObject clipboard;

@@ -59,12 +59,7 @@ int wmain(int argc, wchar_t** argv)
         dib[12] = 1;   // planes
         dib[14] = 24;  // bits per pixel
         object->Offer(Fmt(CF_DIB), GlobalMedium(dib));
-        // Another program may hold the clipboard open for a moment: try for a few seconds.
-        HRESULT hr = E_FAIL;
-        for (int attempt = 0; attempt < 50 && FAILED(hr); ++attempt) {
-            hr = ::OleSetClipboard(object);
-            if (FAILED(hr)) ::Sleep(100);
-        }
+        const HRESULT hr = SetOleClipboard(object);
         object->Release();
         if (FAILED(hr)) return 2;
     }
