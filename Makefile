@@ -9,7 +9,7 @@ FUZZ_BUILD := build/fuzz
 JOBS ?= $(shell nproc)
 WINE_RUN := ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) $(CURDIR)/cmake/wine-run.sh
 
-.PHONY: deps test run bench fuzz fuzz-build win native clean
+.PHONY: deps test run bench fuzz fuzz-build screenshot win native clean
 
 deps:
 	@./tools/deps.sh
@@ -45,6 +45,11 @@ bench: win
 	$(WINE_RUN) --init
 	@for b in $(WIN_BUILD)/bin/*_bench.exe; do echo "== $$(basename $$b)"; \
 	    ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) xvfb-run -a $(CURDIR)/cmake/wine-run.sh $$b 2> >(grep -v '^X connection to' >&2) || exit 1; done
+
+# The README's picture of the main window, taken under Xvfb.
+screenshot: win
+	$(WINE_RUN) --init
+	./tools/screenshot.sh $(WIN_BUILD)
 
 run: win
 	$(WINE_RUN) --init

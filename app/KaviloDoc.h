@@ -36,6 +36,8 @@ public:
 
     const std::shared_ptr<CCBDataArray>& GetSnapshot() const { return m_snapshot; }
     const std::vector<std::wstring>& GetOfferedFormats() const { return m_offeredFormats; }
+    // The texts of the offered formats as the root of the tree shows them.
+    void SetOfferedFormats(std::vector<std::wstring> texts) { m_offeredFormats = std::move(texts); }
 
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).

@@ -13,6 +13,7 @@
 #include "capture/CaptureProgress.h"
 #include "capture/CaptureSettings.h"
 #include "capture/FormatCatalogue.h"
+#include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/TempStore.h"
 #include "framework/Format.h"
@@ -22,6 +23,7 @@
 #include "framework/Profile.h"
 
 #include <windows.h>
+#include <wincodec.h>
 
 #include <atomic>
 #include <cwchar>
@@ -142,6 +144,13 @@ int wmain(int argc, wchar_t** argv)
         Error(L"OLE の初期化に失敗しました。");
         return 1;
     }
+    // Pictures are measured as the image page would: GDI+ and the imaging factory.
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    ULONG_PTR gdiplusToken = 0;
+    const bool gdiplus = Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) == Gdiplus::Ok;
+    fw::ComPtr<IWICImagingFactory2> wic;
+    ::CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&wic));
+    CaptureSettings().m_wicFactory = wic.Get();
     fw::SetRegistryKey(L"Orvetta");
     CaptureSettings().m_subDirSizeLimit = fw::GetProfileInt(L"Settings", L"SubDirSizeLimit", 128);
     CaptureSettings().m_howToGetShellIDList = fw::GetProfileInt(L"Settings", L"HowToGetShellIDList", 0);
@@ -202,5 +211,8 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     store.CleanUpTempFolder();
+    CaptureSettings().m_wicFactory = nullptr;
+    wic.Reset();
+    if (gdiplus) Gdiplus::GdiplusShutdown(gdiplusToken);
     return status;
 }

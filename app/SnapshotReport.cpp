@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <optional>
 #include <cwctype>
 
 namespace {
@@ -36,6 +37,18 @@ std::wstring SaveEntry(const CCBData& entry, const std::wstring& folder, const s
     return ::CopyFileW(entry.m_tempFile.c_str(), target.c_str(), FALSE) ? name : std::wstring();
 }
 
+struct Picture {
+    int width = 0, height = 0, bpp = 0;
+};
+
+// What the image page would caption: the entry's picture size and depth, if it has one.
+std::optional<Picture> PictureOf(CCBData& entry)
+{
+    Picture p;
+    if (!entry.CreateImage(p.width, p.height, p.bpp)) return std::nullopt;
+    return p;
+}
+
 std::wstring PathOf(const std::wstring& parent, size_t index)
 {
     const std::wstring own = std::to_wstring(index + 1);
@@ -51,6 +64,9 @@ void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
         const std::wstring path = PathOf(parent, i);
         out += indent + L"- " + entry.GetDisplayText() + L"\n";
         for (const std::wstring& row : BuildEntryRows(entry)) out += indent + L"    " + row + L"\n";
+        if (const auto picture = PictureOf(*snapshot[i]))
+            out += indent + L"    [画像] " + std::to_wstring(picture->width) + L" x " + std::to_wstring(picture->height) +
+                   L", " + std::to_wstring(picture->bpp) + L" bpp\n";
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
             out += indent + L"    => " + file + L"\n";
         if (entry.m_children) TextEntries(*entry.m_children, input, path, depth + 1, out);
@@ -69,6 +85,8 @@ Json JsonEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
         for (const std::wstring& row : BuildEntryRows(entry)) rows.push_back(ToUtf8(row));
         item["rows"] = rows;
         item["children"] = entry.m_children ? JsonEntries(*entry.m_children, input, path) : Json::array();
+        if (const auto picture = PictureOf(*snapshot[i]))
+            item["image"] = {{"width", picture->width}, {"height", picture->height}, {"bpp", picture->bpp}};
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
             item["file"] = ToUtf8(file);
         entries.push_back(item);

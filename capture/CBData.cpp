@@ -108,9 +108,3 @@ int CCBData::GetDefaultCodePage() const
     if (auto builtIn = FindFormatDefaultCodePage(GetViewKey()); builtIn && *builtIn != -100) return *builtIn;
     return m_defaultCodePage;
 }
-
-std::shared_ptr<Gdiplus::Image> CCBData::CreateImage(int& width, int& height, int& bitsPerPixel)
-{
-    width = height = bitsPerPixel = 0;
-    return nullptr;
-}

@@ -1,5 +1,8 @@
 #include "capture/MediumImport.h"
 
+#include "capture/CBData_HBITMAP.h"
+#include "capture/CBData_HENHMF.h"
+#include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/ContainerWalk.h"
 #include "capture/TempStore.h"
 #include "framework/OleDataObject.h"
@@ -36,6 +39,25 @@ bool WriteAll(HANDLE file, const void* data, DWORD size)
 }
 
 bool Stopped(CCBDataCreateContext* context) { return context && context->PumpMessages(); }
+
+// Copies the entry's m_dataSize bytes, read by `read(buffer, count)` (false on a failed or
+// short read), into the open temporary file in 1 MiB steps, dispatching pending messages
+// before each step. Closes the file; true when every byte arrived.
+template <typename Read>
+bool CopyInSteps(CCBDataCreateContext* context, const CCBData& entry, fw::UniqueFile& file, Read read)
+{
+    // A small file needs no whole step: walks copy thousands of them.
+    std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry.m_dataSize)));
+    uint64_t done = 0;
+    while (done < entry.m_dataSize) {
+        if (Stopped(context)) break;
+        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, entry.m_dataSize - done));
+        if (!read(buffer.data(), want) || !WriteAll(file.Get(), buffer.data(), want)) break;
+        done += want;
+    }
+    file.Reset();
+    return done == entry.m_dataSize;
+}
 
 }  // namespace
 
@@ -107,19 +129,11 @@ std::shared_ptr<CCBData> ImportDiskFile(CCBDataCreateContext* context, const wch
         AddError(*entry, L"一時ファイルに書き込めません。");
         return entry;
     }
-    // A small file needs no whole step: walks copy thousands of them.
-    std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry->m_dataSize)));
-    uint64_t done = 0;
-    while (done < entry->m_dataSize) {
-        if (Stopped(context)) break;
-        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, entry->m_dataSize - done));
+    const bool complete = CopyInSteps(context, *entry, file, [&source](BYTE* buffer, DWORD want) {
         DWORD got = 0;
-        if (!::ReadFile(source.Get(), buffer.data(), want, &got, nullptr) || got != want) break;
-        if (!WriteAll(file.Get(), buffer.data(), got)) break;
-        done += got;
-    }
-    file.Reset();
-    if (done < entry->m_dataSize) {
+        return ::ReadFile(source.Get(), buffer, want, &got, nullptr) && got == want;
+    });
+    if (!complete) {
         DropTempFile(*entry);
         AddError(*entry, L"一時ファイルに書き込めませんでした。");
     }
@@ -148,20 +162,12 @@ std::shared_ptr<CCBData> ImportStream(CCBDataCreateContext* context, IStream* st
         AddError(*entry, L"一時ファイルに書き込めません。");
         return entry;
     }
-    std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry->m_dataSize)));
-    uint64_t done = 0;
-    while (done < entry->m_dataSize) {
-        if (Stopped(context)) break;
-        const ULONG want = static_cast<ULONG>(std::min<uint64_t>(kStep, entry->m_dataSize - done));
+    const bool complete = CopyInSteps(context, *entry, file, [stream](BYTE* buffer, DWORD want) {
         ULONG got = 0;
-        const HRESULT hr = stream->Read(buffer.data(), want, &got);
-        // A source may report more than it was asked for; never trust it past the buffer.
-        if (FAILED(hr) || got != want) break;
-        if (!WriteAll(file.Get(), buffer.data(), got)) break;
-        done += got;
-    }
-    file.Reset();
-    if (done < entry->m_dataSize) {
+        // A source may report more than it was asked for; a count other than the one asked ends the copy.
+        return SUCCEEDED(stream->Read(buffer, want, &got)) && got == want;
+    });
+    if (!complete) {
         DropTempFile(*entry);
         AddError(*entry, L"ストリームを一時ファイルにコピーできません。");
     }
@@ -191,8 +197,12 @@ std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMA
             entry = ImportStream(context, medium->pstm);
         } else if (tymed & TYMED_ISTORAGE) {
             entry = ImportStorage(context, medium->pstg);
-        } else if (tymed & (TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF)) {
-            entry = std::make_shared<CCBData>();
+        } else if (tymed & TYMED_GDI) {
+            entry = CCBData_HBITMAP::Import(medium->hBitmap, context);
+        } else if (tymed & TYMED_MFPICT) {
+            entry = CCBData_HMETAFILEPICT::Import(medium->hMetaFilePict);
+        } else if (tymed & TYMED_ENHMF) {
+            entry = CCBData_HENHMF::Import(medium->hEnhMetaFile);
         } else {
             entry = MakeErrorEntry(L"対応していないtymedです。");
         }

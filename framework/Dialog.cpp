@@ -23,6 +23,13 @@ bool Dialog::CreateModeless(HWND parent)
                                 &Dialog::DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
+bool Dialog::CreateModelessIndirect(HWND parent, const DLGTEMPLATE* dialogTemplate)
+{
+    m_modal = false;
+    return ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), dialogTemplate, parent, &Dialog::DialogProc,
+                                        reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
 void Dialog::DestroyWindow()
 {
     if (m_hwnd) ::DestroyWindow(m_hwnd);

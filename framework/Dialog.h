@@ -20,6 +20,9 @@ public:
 
     INT_PTR DoModal(HWND parent);
     bool CreateModeless(HWND parent);
+    // Modeless from a template in memory, for callers that adjust a copy of their
+    // resource template first (pages shown as children).
+    bool CreateModelessIndirect(HWND parent, const DLGTEMPLATE* dialogTemplate);
     void DestroyWindow();
 
     HWND GetSafeHwnd() const { return m_hwnd; }
@@ -38,6 +41,7 @@ protected:
     virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result);
 
     bool IsModal() const { return m_modal; }
+    UINT GetTemplateId() const { return m_templateId; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -7,6 +7,7 @@
 #include "framework/Window.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,10 +52,16 @@ public:
     }
 
     const std::wstring& GetTitle() const { return m_title; }
-    // Sets the title; the frame shows it in its caption.
-    virtual void SetTitle(const std::wstring& title) { m_title = title; }
+    // Sets the title and tells the frame, which shows it in its caption.
+    virtual void SetTitle(const std::wstring& title)
+    {
+        m_title = title;
+        if (m_titleListener) m_titleListener();
+    }
+    void SetTitleListener(std::function<void()> listener) { m_titleListener = std::move(listener); }
 
 private:
+    std::function<void()> m_titleListener;
     std::vector<View*> m_views;
     std::wstring m_title;
 };

@@ -62,6 +62,15 @@ Window* Window::FromHandle(HWND hwnd)
     return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProperty)) : nullptr;
 }
 
+bool Window::OnNotifyReflect(NMHDR*, LRESULT&) { return false; }
+
+bool Window::ReflectNotify(LPARAM lParam, LRESULT& result)
+{
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    Window* sender = header ? FromHandle(header->hwndFrom) : nullptr;
+    return sender && sender->OnNotifyReflect(header, result);
+}
+
 LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return DefaultProc(msg, wParam, lParam); }
 
 LRESULT Window::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -37,6 +37,12 @@ public:
     // The object behind a window of the program, or null.
     static Window* FromHandle(HWND hwnd);
 
+    // A notification the control sent to its parent, handed back to the control's own
+    // object by a parent that reflects notifications. True when handled, with the result.
+    virtual bool OnNotifyReflect(NMHDR* header, LRESULT& result);
+    // Lets the parent reflect WM_NOTIFY to the window that sent it; true when it handled it.
+    static bool ReflectNotify(LPARAM lParam, LRESULT& result);
+
 protected:
     virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     virtual void OnFinalMessage() {}

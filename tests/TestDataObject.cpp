@@ -1,6 +1,7 @@
 #include "tests/TestDataObject.h"
 
 #include "framework/Handles.h"
+#include "tests/TestSupport.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -268,6 +269,22 @@ HRESULT TestDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** out)
 {
     if (direction != DATADIR_GET) return E_NOTIMPL;
     return ::SHCreateStdEnumFmtEtc(static_cast<UINT>(m_offered.size()), m_offered.data(), out);
+}
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+HRESULT SetOleClipboard(IDataObject* object)
+{
+    HRESULT hr = E_FAIL;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        hr = ::OleSetClipboard(object);
+        if (hr != CLIPBRD_E_CANT_OPEN) break;
+        // The holder may be waiting for this thread to render the previous data.
+        PumpMessagesFor(100);
+    }
+    return hr;
 }
 
 }  // namespace testing_support

@@ -76,3 +76,12 @@ private:
 };
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+// OleSetClipboard, tried for a few seconds while this thread's messages are served: Wine's
+// clipboard manager opens the clipboard after every change and may ask this thread to
+// render the data it put there before.
+HRESULT SetOleClipboard(IDataObject* object);
+
+}  // namespace testing_support

@@ -21,6 +21,19 @@ ScratchDir::ScratchDir()
 
 ScratchDir::~ScratchDir() { RemoveTree(m_path); }
 
+void PumpMessagesFor(DWORD milliseconds)
+{
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
 void RemoveTree(const std::wstring& path)
 {
     for (const std::wstring& name : ListNames(path)) {
@@ -116,6 +129,13 @@ bool PeerProcess::WaitReady()
     if (!m_process) return false;
     HANDLE handles[2] = {m_ready, m_process};
     return ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
+}
+
+DWORD PeerProcess::ExitCode() const
+{
+    DWORD code = 99;
+    if (m_process) ::GetExitCodeProcess(m_process, &code);
+    return code;
 }
 
 DWORD PeerProcess::Finish()

@@ -24,6 +24,8 @@ private:
 };
 
 void RemoveTree(const std::wstring& path);
+// Dispatches this thread's messages for the given time.
+void PumpMessagesFor(DWORD milliseconds);
 bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
@@ -49,6 +51,8 @@ public:
     bool WaitReady();
     // Lets the peer finish and returns its exit code.
     DWORD Finish();
+    // The exit code of a peer that has ended (STILL_ACTIVE while it runs).
+    DWORD ExitCode() const;
 
 private:
     HANDLE m_ready = nullptr, m_go = nullptr, m_process = nullptr;

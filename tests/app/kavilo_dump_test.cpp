@@ -98,6 +98,32 @@ TEST(KaviloDump, TextAndJsonOfAnotherProgramsClipboardText)
     EXPECT_EQ(peer.Finish(), 0u);
 }
 
+TEST(KaviloDump, PicturesAreMeasuredAsTheImagePageWouldCaptionThem)
+{
+    PeerProcess peer(L"clipboard_source", L"ole");
+    ASSERT_TRUE(peer.WaitReady());
+    const DumpRun json = RunDump(L"--json");
+    EXPECT_EQ(json.status, 0u) << json.err;
+    const auto report = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << json.out;
+    bool sawDib = false;
+    for (const auto& entry : report["entries"]) {
+        if (entry["text"] == "CF_DIB") {
+            sawDib = true;
+            ASSERT_TRUE(entry.contains("image")) << entry.dump();
+            EXPECT_EQ(entry["image"]["width"], 2);
+            EXPECT_EQ(entry["image"]["height"], 2);
+            EXPECT_EQ(entry["image"]["bpp"], 24);
+        } else if (entry["text"] == "CF_UNICODETEXT") {
+            EXPECT_FALSE(entry.contains("image"));  // two bytes of text are no picture
+        }
+    }
+    EXPECT_TRUE(sawDib);
+    const DumpRun text = RunDump(L"--format CF_DIB");
+    EXPECT_TRUE(Contains(text.out, L"    [画像] 2 x 2, 24 bpp\n")) << text.out;
+    EXPECT_EQ(peer.Finish(), 0u);
+}
+
 TEST(KaviloDump, BadArgumentsAndAnAbsentFormat)
 {
     const DumpRun bad = RunDump(L"--frobnicate");

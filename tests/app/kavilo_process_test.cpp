@@ -2,9 +2,14 @@
 #include "capture/bytes/TempNames.h"
 #include "framework/Handles.h"
 #include "framework/Profile.h"
+#include "tests/ControlReading.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <thread>
@@ -12,6 +17,8 @@
 using testing_support::DirectoryExists;
 using testing_support::ExecutableFolder;
 using testing_support::FileExists;
+using testing_support::ListNames;
+using testing_support::PeerProcess;
 using testing_support::ScratchDir;
 
 namespace {
@@ -38,6 +45,7 @@ public:
     bool Started() const { return m_process.IsValid(); }
 
     // The first visible top-level window of the process whose class matches, waited for.
+    DWORD Id() const { return m_id; }
     HWND WaitForWindow(const wchar_t* className, int seconds = 60) const
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -109,6 +117,46 @@ void AnswerOk(HWND box)
     for (int i = 0; i < 100 && ::IsWindow(box); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
+// The texts of a tree view in another process: the item structure and the text buffer
+// have to live in that process for TVM_GETITEMW to fill them.
+std::vector<std::wstring> RemoteTreeTexts(HWND tree, DWORD processId)
+{
+    std::vector<std::wstring> texts;
+    fw::UniqueHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (!process) return texts;
+    const SIZE_T size = sizeof(TVITEMW) + 512 * sizeof(wchar_t);
+    void* remote = ::VirtualAllocEx(process.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return texts;
+    // Depth first, in the order the user sees the items.
+    std::vector<HTREEITEM> stack;
+    if (HTREEITEM root = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)))
+        stack.push_back(root);
+    while (!stack.empty()) {
+        HTREEITEM item = stack.back();
+        stack.pop_back();
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = item;
+        tv.pszText = reinterpret_cast<wchar_t*>(static_cast<BYTE*>(remote) + sizeof(TVITEMW));
+        tv.cchTextMax = 512;
+        ::WriteProcessMemory(process.Get(), remote, &tv, sizeof tv, nullptr);
+        ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
+        wchar_t text[512] = {};
+        ::ReadProcessMemory(process.Get(), tv.pszText, text, sizeof text - sizeof(wchar_t), nullptr);
+        texts.push_back(text);
+        std::vector<HTREEITEM> children;
+        for (auto child = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
+                                                                     reinterpret_cast<LPARAM>(item)));
+             child; child = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                        reinterpret_cast<LPARAM>(child))))
+            children.push_back(child);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+    ::VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+    return texts;
+}
+
 class KaviloProcess : public ::testing::Test {
 protected:
     void SetUp() override { fw::DeleteAppRegistryKey(); }
@@ -123,9 +171,9 @@ TEST_F(KaviloProcess, OpensItsFrameAndCleansTheStoreOnExit)
     ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
     Program program;
     ASSERT_TRUE(program.Started());
-    HWND frame = program.WaitForWindow(L"OrvettaFrame");
+    HWND frame = program.WaitForWindow(L"OrvettaMainFrame");
     ASSERT_TRUE(frame);
-    EXPECT_EQ(WindowText(frame), L"Orvetta");
+    EXPECT_EQ(WindowText(frame), L"無題 - Orvetta");
     const std::wstring folder = JoinPath(base.Path(), L"{F60B5956-6986-4CEF-9737-34DAA74A5C1E}");
     EXPECT_TRUE(FileExists(JoinPath(folder, L"$ichk$.tmp")));
 
@@ -161,5 +209,43 @@ TEST_F(KaviloProcess, WithoutAnyUsableFolderItTellsAndEndsWithoutAWindow)
     AnswerOk(second);
 
     EXPECT_NE(program.WaitForExit(), 0u);
-    EXPECT_FALSE(program.WaitForWindow(L"OrvettaFrame", 1));
+    EXPECT_FALSE(program.WaitForWindow(L"OrvettaMainFrame", 1));
+}
+
+TEST_F(KaviloProcess, PasteOfAnotherProgramsClipboardShowsItsTree)
+{
+    ScratchDir base;
+    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
+    // Earlier tests of this process may have left the clipboard owned by a window of theirs.
+    if (testing_support::OpenClipboardPatiently()) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    PeerProcess source(L"clipboard_source", L"ole");
+    ASSERT_TRUE(source.WaitReady()) << "clipboard source ended with " << source.ExitCode();
+    const DWORD sequence = ::GetClipboardSequenceNumber();
+    Program program;
+    ASSERT_TRUE(program.Started());
+    HWND frame = program.WaitForWindow(L"OrvettaMainFrame");
+    ASSERT_TRUE(frame);
+    // Paste, as the toolbar button does.
+    ::SendMessageW(frame, WM_COMMAND, MAKEWPARAM(57637, 0), 0);
+    const std::wstring title = L"クリップボード#" + std::to_wstring(sequence);
+    EXPECT_EQ(WindowText(frame), title + L" - Orvetta");
+    HWND tree = ::FindWindowExW(::FindWindowExW(frame, nullptr, L"OrvettaSplitter", nullptr), nullptr,
+                                L"SysTreeView32", nullptr);
+    ASSERT_TRUE(tree);
+    const std::vector<std::wstring> texts = RemoteTreeTexts(tree, program.Id());
+    ASSERT_GE(texts.size(), 4u);
+    EXPECT_EQ(texts[0], title);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"CF_UNICODETEXT"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"\"Orvetta Peer Stream\""), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"CF_DIB"), texts.end());
+    // Every format of this source holds bytes: one data file per entry while the program runs.
+    EXPECT_EQ(ListNames(JoinPath(base.Path(), L"{F60B5956-6986-4CEF-9737-34DAA74A5C1E}"), L"*.cvtmp").size(),
+              texts.size() - 1);
+
+    ::PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_EQ(source.Finish(), 0u);
 }

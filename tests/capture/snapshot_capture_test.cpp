@@ -3,6 +3,7 @@
 #include "capture/CBData_DIB.h"
 #include "capture/CBData_DragImageBits.h"
 #include "capture/CBData_FileDescriptor.h"
+#include "capture/CBData_HBITMAP.h"
 #include "capture/FormatCatalogue.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
@@ -235,7 +236,7 @@ TEST_F(SnapshotCapture, ThroughTheRealClipboard)
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'O', 0, 'K', 0, 0, 0}));
     object->Offer(Fmt(Registered(L"Orvetta Stream"), TYMED_ISTREAM), StreamMedium({1, 2, 3, 4, 5}));
-    ASSERT_EQ(::OleSetClipboard(object), S_OK);
+    ASSERT_EQ(SetOleClipboard(object), S_OK);
     object->Release();
 
     COleDataObject clipboard;
@@ -261,4 +262,36 @@ TEST_F(SnapshotCapture, ThroughTheRealClipboard)
     EXPECT_TRUE(sawStream);
     clipboard.Release();
     ::OleSetClipboard(nullptr);
+}
+
+TEST_F(SnapshotCapture, GdiBitmapsBecomeBitmapEntriesWithTheSourcesPalette)
+{
+    HBITMAP bitmap = ::CreateBitmap(7, 5, 1, 32, nullptr);
+    LOGPALETTE pal = {0x300, 1, {{10, 20, 30, 0}}};
+    HPALETTE palette = ::CreatePalette(&pal);
+    m_object->Answer(Fmt(CF_PALETTE, TYMED_GDI), [palette](const FORMATETC&, STGMEDIUM* medium) {
+        medium->tymed = TYMED_GDI;
+        medium->hBitmap = static_cast<HBITMAP>(::OleDuplicateData(palette, CF_PALETTE, 0));
+        return S_OK;
+    });
+    m_object->Offer(Fmt(CF_BITMAP, TYMED_GDI), BitmapMedium(bitmap));
+    m_object->Offer(Fmt(Registered(L"Orvetta Bitmap"), TYMED_GDI), BitmapMedium(bitmap));
+    TestProgress progress;
+    CCBDataArray s = CaptureAll(progress);
+    ASSERT_EQ(s.size(), 2u);
+    for (const auto& entry : s) {
+        ASSERT_TRUE(entry->IsKindOf(&CCBData_HBITMAP::classCCBData_HBITMAP));
+        const auto* kind = static_cast<const CCBData_HBITMAP*>(entry.get());
+        EXPECT_TRUE(kind->m_hBitmap);
+        EXPECT_TRUE(kind->m_hPalette);  // a copy of the source's palette
+        EXPECT_EQ(kind->m_width, 7);
+        EXPECT_EQ(kind->m_height, 5);
+        EXPECT_EQ(entry->m_realTymed, static_cast<DWORD>(TYMED_GDI));
+        EXPECT_EQ(entry->m_treeIcon, 2);
+    }
+    // A registered format opens on the hex page even when it is a bitmap.
+    EXPECT_EQ(s[0]->m_defaultViewTab, ViewTab_Image);
+    EXPECT_EQ(s[1]->m_defaultViewTab, ViewTab_Hex);
+    ::DeleteObject(bitmap);
+    ::DeleteObject(palette);
 }

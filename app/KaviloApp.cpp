@@ -1,0 +1,202 @@
+#include "app/KaviloApp.h"
+
+#include "app/AboutDlg.h"
+#include "app/SettingDialog.h"
+#include "capture/CaptureSettings.h"
+#include "capture/GdiplusInclude.h"
+#include "capture/RegisteredFormats.h"
+#include "capture/TempStore.h"
+#include "framework/MessageBox.h"
+#include "framework/Profile.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+#include <shobjidl.h>
+#include <windowsx.h>
+
+namespace {
+
+CKaviloApp* g_kaviloApp = nullptr;
+
+std::wstring LoadResourceString(UINT id)
+{
+    const wchar_t* text = nullptr;
+    // A buffer size of 0 returns a read-only pointer into the resource itself.
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? std::wstring(text, length) : std::wstring();
+}
+
+}  // namespace
+
+CKaviloApp::CKaviloApp()
+{
+    g_kaviloApp = this;
+    // Without a version in the identity, the taskbar groups every version of the program together.
+    ::SetCurrentProcessExplicitAppUserModelID(L"Kavilo.AppID.NoVersion");
+}
+
+CKaviloApp::~CKaviloApp()
+{
+    if (!m_exited) ExitInstance();
+    m_wicFactory.Reset();
+    if (m_gdiplusStarted) Gdiplus::GdiplusShutdown(m_gdiplusToken);
+    if (g_kaviloApp == this) g_kaviloApp = nullptr;
+}
+
+CKaviloApp* CKaviloApp::Get() { return g_kaviloApp; }
+
+void CKaviloApp::PublishCaptureSettings()
+{
+    CaptureSettings().m_subDirSizeLimit = m_subDirSizeLimit;
+    CaptureSettings().m_howToGetShellIDList = m_howToGetShellIDList;
+    CaptureSettings().m_wicFactory = m_wicFactory.Get();
+}
+
+bool CKaviloApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
+    ::InitCommonControlsEx(&icc);
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &gdiplusInput, nullptr) == Gdiplus::Ok) m_gdiplusStarted = true;
+
+    const std::wstring appName = LoadResourceString(IDS_APP_NAME);
+    fw::SetAppName(appName.empty() ? L"Orvetta" : appName);
+    RegisterKnownFormats();
+    if (FAILED(::OleInitialize(nullptr))) {
+        fw::AfxMessageBox(LoadResourceString(IDP_OLE_INIT_FAILED));
+        return false;
+    }
+    m_oleStarted = true;
+    // Without the factory, stored image files simply give no picture.
+    ::CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&m_wicFactory));
+
+    fw::SetRegistryKey(L"Orvetta");
+    m_subDirSizeLimit = fw::GetProfileInt(L"Settings", L"SubDirSizeLimit", 128);
+    m_howToGetShellIDList = fw::GetProfileInt(L"Settings", L"HowToGetShellIDList", 0);
+    PublishCaptureSettings();
+
+    if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
+
+    m_document = std::make_unique<CKaviloDoc>();
+    m_frame = std::make_unique<CMainFrame>();
+    if (!m_frame->Create(m_document.get())) return false;
+    fw::SetMainWindow(m_frame->GetSafeHwnd());
+    SetAccelerators(::LoadAcceleratorsW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)),
+                    m_frame->GetSafeHwnd());
+
+    int showCommand = SW_SHOW;
+    if (m_frame->m_firstShowing) {
+        RestorePlacement(showCommand);
+        m_frame->m_firstShowing = false;
+    }
+    ::ShowWindow(m_frame->GetSafeHwnd(), showCommand);
+    ::UpdateWindow(m_frame->GetSafeHwnd());
+    return true;
+}
+
+void CKaviloApp::RestorePlacement(int& showCommand)
+{
+    const int initialized = fw::GetProfileInt(L"Frame", L"Initialized", 0);
+    const int left = fw::GetProfileInt(L"Frame", L"Left", -1);
+    const int top = fw::GetProfileInt(L"Frame", L"Top", -1);
+    const int right = fw::GetProfileInt(L"Frame", L"Right", -1);
+    const int bottom = fw::GetProfileInt(L"Frame", L"Bottom", -1);
+    fw::GetProfileInt(L"Frame", L"Iconic", 0);  // stored, but a window never starts minimised
+    const int maximized = fw::GetProfileInt(L"Frame", L"Maximized", 0);
+    fw::GetProfileInt(L"Frame", L"LeftPaneWidth", -1);  // the splitter reads it itself
+    if (!initialized) return;
+    showCommand = maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    placement.flags = maximized ? WPF_RESTORETOMAXIMIZED : 0;
+    placement.showCmd = static_cast<UINT>(showCommand);
+    placement.ptMinPosition = {0, 0};
+    placement.ptMaxPosition = {-::GetSystemMetrics(SM_CXBORDER), -::GetSystemMetrics(SM_CYBORDER)};
+    // Applied as stored, even off every screen.
+    placement.rcNormalPosition = {left, top, right, bottom};
+    ::SetWindowPlacement(m_frame->GetSafeHwnd(), &placement);
+}
+
+int CKaviloApp::ExitInstance()
+{
+    if (m_exited) return m_exitCode;
+    m_exited = true;
+    // The views and the snapshot (with its files and COM references) go first.
+    m_frame.reset();
+    m_document.reset();
+    fw::SetMainWindow(nullptr);
+    m_wicFactory.Reset();
+    CaptureSettings().m_wicFactory = nullptr;
+    if (m_oleStarted) ::OleUninitialize();
+    m_oleStarted = false;
+    CTempStore& store = TheTempStore();
+    if (store.IsReady()) store.CleanUpTempFolder();
+    const int code = fw::App::ExitInstance();
+    if (m_deleteSettingsOnExit) fw::DeleteAppRegistryKey();
+    return code;
+}
+
+bool CKaviloApp::PreTranslateMessage(MSG& msg)
+{
+    // The wheel scrolls the pane under the mouse, not the one with the focus.
+    if (msg.message == WM_MOUSEWHEEL && fw::GetMainWindow()) {
+        const POINT point = {GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+        if (HWND target = ::WindowFromPoint(point)) {
+            ::SendMessageW(target, WM_MOUSEWHEEL, msg.wParam, msg.lParam);
+            return true;
+        }
+    }
+    return fw::App::PreTranslateMessage(msg);
+}
+
+bool CKaviloApp::OnCommand(UINT id)
+{
+    switch (id) {
+    case ID_APP_ABOUT:
+        OnAppAbout();
+        return true;
+    case ID_DELETE_SETTINGS_AND_EXIT:
+        OnDeleteSettingsAndExit();
+        return true;
+    case ID_SETTINGS:
+        OnSettings();
+        return true;
+    case ID_APP_EXIT:
+        if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CKaviloApp::OnAppAbout()
+{
+    CAboutDlg about;
+    about.DoModal(fw::GetMainWindow());
+}
+
+void CKaviloApp::OnDeleteSettingsAndExit()
+{
+    const int answer = fw::AfxMessageBox(
+        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo.exeファイルを別途削除してください。",
+        MB_OKCANCEL);
+    if (answer != IDOK) return;
+    m_deleteSettingsOnExit = true;
+    if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
+}
+
+void CKaviloApp::OnSettings()
+{
+    CSettingDialog dialog;
+    dialog.m_sizeLimit = m_subDirSizeLimit;
+    dialog.m_importMode = m_howToGetShellIDList;
+    dialog.m_folder = fw::GetProfileString(L"Settings", L"TemporaryFolder", L"");
+    if (dialog.DoModal(fw::GetMainWindow()) != IDOK) return;
+    // The limit and the mode apply to the next capture; the folder from the next start.
+    m_subDirSizeLimit = dialog.m_sizeLimit;
+    m_howToGetShellIDList = dialog.m_importMode;
+    PublishCaptureSettings();
+    fw::WriteProfileInt(L"Settings", L"SubDirSizeLimit", m_subDirSizeLimit);
+    fw::WriteProfileInt(L"Settings", L"HowToGetShellIDList", m_howToGetShellIDList);
+    fw::WriteProfileString(L"Settings", L"TemporaryFolder", dialog.m_folder);
+}

@@ -1,0 +1,94 @@
+#include "app/LeftView.h"
+
+#include "app/KaviloDoc.h"
+#include "capture/CBData.h"
+#include "res/resource.h"
+
+const fw::CRuntimeClass CLeftView::classCLeftView = {"CLeftView", &fw::View::classView};
+
+CLeftView::~CLeftView()
+{
+    // The control goes first, so that it no longer refers to the image list.
+    DestroyWindow();
+    if (m_images) ImageList_Destroy(m_images);
+}
+
+bool CLeftView::Create(HWND parent, UINT id)
+{
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES |
+                        TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+    HWND hwnd = ::CreateWindowExW(0, WC_TREEVIEWW, L"", style, 0, 0, 0, 0, parent,
+                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                  nullptr);
+    if (!hwnd || !Subclass(hwnd)) return false;
+    m_images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4);
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    for (UINT icon : {IDI_TREE_FOLDER, IDI_TREE_DOCUMENT, IDI_TREE_PICTURE, IDI_TREE_QUESTION}) {
+        fw::UniqueIcon loaded(static_cast<HICON>(
+            ::LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+        ImageList_AddIcon(m_images, loaded.Get());
+    }
+    TreeView_SetImageList(hwnd, m_images, TVSIL_NORMAL);
+    return true;
+}
+
+void CLeftView::AddEntries(const CCBDataArray& snapshot, HTREEITEM parent)
+{
+    for (const auto& entry : snapshot) {
+        const std::wstring text = entry->GetDisplayText();
+        TVINSERTSTRUCTW insert = {};
+        insert.hParent = parent;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+        // The snapshot keeps the entry alive; the tree is rebuilt whenever it is replaced.
+        insert.item.lParam = reinterpret_cast<LPARAM>(entry.get());
+        insert.item.iImage = insert.item.iSelectedImage = entry->m_treeIcon;
+        HTREEITEM item = TreeView_InsertItem(m_hwnd, &insert);
+        if (entry->m_children) AddEntries(*entry->m_children, item);
+    }
+}
+
+void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
+{
+    auto* document = static_cast<CKaviloDoc*>(GetDocument());
+    if (hint & CKaviloDoc::HintSnapshotReplaced) {
+        TreeView_DeleteAllItems(m_hwnd);
+        if (document && document->GetSnapshot()) {
+            const std::wstring title = document->GetTitle();
+            TVINSERTSTRUCTW insert = {};
+            insert.hParent = TVI_ROOT;
+            insert.hInsertAfter = TVI_LAST;
+            insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+            insert.item.pszText = const_cast<wchar_t*>(title.c_str());
+            insert.item.lParam = 0;
+            insert.item.iImage = insert.item.iSelectedImage = 0;
+            HTREEITEM root = TreeView_InsertItem(m_hwnd, &insert);
+            AddEntries(*document->GetSnapshot(), root);
+            TreeView_Expand(m_hwnd, root, TVE_EXPAND);
+        }
+    }
+    if (hint & CKaviloDoc::HintSelectFirst) {
+        HTREEITEM root = TreeView_GetRoot(m_hwnd);
+        HTREEITEM first = root ? TreeView_GetChild(m_hwnd, root) : nullptr;
+        if (first) {
+            TreeView_SelectItem(m_hwnd, first);
+            TVITEMW item = {};
+            item.mask = TVIF_PARAM;
+            item.hItem = first;
+            TreeView_GetItem(m_hwnd, &item);
+            if (document)
+                document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(item.lParam));
+        }
+    }
+}
+
+bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
+{
+    if (header->code != TVN_SELCHANGEDW) return false;
+    const auto* change = reinterpret_cast<NMTREEVIEWW*>(header);
+    if (fw::Document* document = GetDocument())
+        document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(change->itemNew.lParam));
+    result = 0;
+    return true;
+}

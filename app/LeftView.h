@@ -1,0 +1,26 @@
+// The snapshot tree: a root item named after the snapshot and one item per entry, nested
+// for entries with a child snapshot. Selecting an item tells the other views which entry
+// to show (null for the root: the offered formats).
+#pragma once
+
+#include "framework/Document.h"
+#include "framework/Handles.h"
+
+#include <commctrl.h>
+
+class CCBDataArray;
+
+class CLeftView : public fw::View {
+public:
+    static const fw::CRuntimeClass classCLeftView;
+    const fw::CRuntimeClass* GetRuntimeClass() const override { return &classCLeftView; }
+
+    ~CLeftView() override;
+    bool Create(HWND parent, UINT id);
+    void OnUpdate(fw::View* sender, LPARAM hint, void* object) override;
+    bool OnNotifyReflect(NMHDR* header, LRESULT& result) override;
+
+private:
+    void AddEntries(const CCBDataArray& snapshot, HTREEITEM parent);
+    HIMAGELIST m_images = nullptr;
+};

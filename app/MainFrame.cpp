@@ -1,0 +1,209 @@
+#include "app/MainFrame.h"
+
+#include "app/KaviloApp.h"
+#include "app/KaviloDoc.h"
+#include "framework/MessageBox.h"
+#include "framework/Profile.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+const fw::CRuntimeClass CMainFrame::classCMainFrame = {"CMainFrame", &fw::Window::classWindow};
+
+namespace {
+
+constexpr UINT kToolBarId = 0xE800;       // the framework's toolbar ID
+constexpr UINT kFirstPaneId = 0xE900;     // the splitter and its first pane
+constexpr UINT kSecondPaneId = 0xE901;
+
+}  // namespace
+
+bool CMainFrame::Create(CKaviloDoc* document)
+{
+    m_document = document;
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HMENU menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    if (!fw::Window::Create(L"OrvettaMainFrame", L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, CS_DBLCLKS, icon)) {
+        if (menu) ::DestroyMenu(menu);
+        return false;
+    }
+    document->AddView(&m_leftView);
+    document->AddView(&m_kaviloView);
+    document->SetTitleListener([this] { UpdateTitle(); });
+    UpdateTitle();
+    m_leftView.OnInitialUpdate();
+    m_kaviloView.OnInitialUpdate();
+    return true;
+}
+
+void CMainFrame::UpdateTitle()
+{
+    if (!m_hwnd) return;
+    const std::wstring title = m_document && !m_document->GetTitle().empty() ? m_document->GetTitle() : L"無題";
+    ::SetWindowTextW(m_hwnd, (title + L" - " + fw::GetAppName()).c_str());
+}
+
+fw::View* CMainFrame::GetActiveView() const
+{
+    HWND focus = ::GetFocus();
+    HWND right = m_kaviloView.GetSafeHwnd();
+    HWND left = m_leftView.GetSafeHwnd();
+    if (focus && right && (focus == right || ::IsChild(right, focus)))
+        m_activeView = const_cast<CKaviloView*>(&m_kaviloView);
+    else if (focus && left && focus == left)
+        m_activeView = const_cast<CLeftView*>(&m_leftView);
+    if (!m_activeView && left) m_activeView = const_cast<CLeftView*>(&m_leftView);
+    return m_activeView;
+}
+
+bool CMainFrame::OnCreate()
+{
+    if (!m_toolBar.Create(m_hwnd, TBSTYLE_FLAT, WS_CHILD | WS_VISIBLE | CCS_TOP, kToolBarId) ||
+        !m_toolBar.LoadToolBar(IDR_MAINFRAME))
+        return false;
+    m_allFormatsArea.Create(m_toolBar.GetSafeHwnd(), kAllFormatsAreaId, RGB(255, 252, 244),
+                            L"ここにドロップ\r\n(全形式)\r\n▼", false);
+    m_chooseFormatArea.Create(m_toolBar.GetSafeHwnd(), kChooseFormatAreaId, RGB(244, 255, 252),
+                              L"ここにドロップ\r\n(形式を指定)\r\n▼", true);
+    for (int i = 0; i < m_toolBar.GetCount(); ++i) {
+        if (m_toolBar.GetItemID(i) != 0) continue;
+        m_toolBar.SetSeparatorWidth(i, 200);
+        const RECT r = m_toolBar.GetItemRect(i);
+        ::MoveWindow(m_allFormatsArea.GetSafeHwnd(), r.left, r.top, 100, r.bottom - r.top, TRUE);
+        ::MoveWindow(m_chooseFormatArea.GetSafeHwnd(), r.left + 100, r.top, r.right - r.left - 100, r.bottom - r.top,
+                     TRUE);
+        ::ShowWindow(m_allFormatsArea.GetSafeHwnd(), SW_SHOW);
+        ::ShowWindow(m_chooseFormatArea.GetSafeHwnd(), SW_SHOW);
+    }
+    return OnCreateClient();
+}
+
+bool CMainFrame::OnCreateClient()
+{
+    if (!m_splitter.Create(m_hwnd, kFirstPaneId)) return false;
+    int width = fw::GetProfileInt(L"Frame", L"LeftPaneWidth", -1);
+    if (width <= 0) width = 200;
+    if (!m_leftView.Create(m_splitter.GetSafeHwnd(), kFirstPaneId) ||
+        !m_kaviloView.Create(m_splitter.GetSafeHwnd(), kSecondPaneId)) {
+        m_splitter.DestroyWindow();
+        return false;
+    }
+    m_splitter.SetPanes(m_leftView.GetSafeHwnd(), m_kaviloView.GetSafeHwnd());
+    m_splitter.SetColumnWidth(width);
+    return true;
+}
+
+void CMainFrame::RecalcLayout()
+{
+    RECT client;
+    ::GetClientRect(m_hwnd, &client);
+    int top = 0;
+    if (m_toolBar.GetSafeHwnd()) {
+        ::SendMessageW(m_toolBar.GetSafeHwnd(), TB_AUTOSIZE, 0, 0);
+        top = m_toolBar.GetHeight();
+    }
+    if (m_splitter.GetSafeHwnd())
+        ::MoveWindow(m_splitter.GetSafeHwnd(), 0, top, client.right, std::max<LONG>(0, client.bottom - top), TRUE);
+}
+
+void CMainFrame::SaveWindowState()
+{
+    if (!::IsWindowVisible(m_hwnd)) return;
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (!::GetWindowPlacement(m_hwnd, &placement)) return;
+    int iconic = 0, maximized = 0;
+    if (placement.showCmd == SW_SHOWMAXIMIZED) {
+        maximized = 1;
+    } else if (placement.showCmd == SW_SHOWMINIMIZED) {
+        iconic = 1;
+        maximized = placement.flags != 0 ? 1 : 0;
+    }
+    const RECT& r = placement.rcNormalPosition;
+    fw::WriteProfileInt(L"Frame", L"Left", r.left);
+    fw::WriteProfileInt(L"Frame", L"Top", r.top);
+    fw::WriteProfileInt(L"Frame", L"Right", r.right);
+    fw::WriteProfileInt(L"Frame", L"Bottom", r.bottom);
+    fw::WriteProfileInt(L"Frame", L"Iconic", iconic);
+    fw::WriteProfileInt(L"Frame", L"Maximized", maximized);
+    fw::WriteProfileInt(L"Frame", L"LeftPaneWidth", m_splitter.GetColumnWidth());
+    fw::WriteProfileInt(L"Frame", L"Initialized", 1);
+    fw::Window* right = fw::Window::FromHandle(m_splitter.GetPane(1));
+    if (right && right->IsKindOf(&CKaviloView::classCKaviloView)) {
+        const auto widths = static_cast<CKaviloView*>(right)->GetPropertyPage().GetColumnWidths();
+        fw::WriteProfileInt(L"Frame", L"PropCol0", widths.first);
+        fw::WriteProfileInt(L"Frame", L"PropCol1", widths.second);
+    }
+}
+
+void CMainFrame::OnSetDefaultView()
+{
+    fw::Window* right = fw::Window::FromHandle(m_splitter.GetPane(1));
+    if (!right || !right->IsKindOf(&CKaviloView::classCKaviloView)) return;
+    if (CKaviloPropertyPage* page = static_cast<CKaviloView*>(right)->GetActivePage()) page->SaveAsDefaultView();
+}
+
+bool CMainFrame::RouteCommand(UINT id)
+{
+    // The frame, then the document, then the application.
+    switch (id) {
+    case ID_SET_DEFAULT_VIEW:
+        OnSetDefaultView();
+        return true;
+    case ID_NEXT_PANE:
+    case ID_PREV_PANE:
+        m_splitter.ActivateNextPane(id == ID_PREV_PANE);
+        return true;
+    case ID_EDIT_PASTE:
+        if (m_document) m_document->OnEditPaste();
+        return true;
+    case ID_EDIT_PASTE_SPECIAL:
+        if (m_document) m_document->OnEditPasteSpecial();
+        return true;
+    default:
+        break;
+    }
+    if (auto* app = CKaviloApp::Get()) return app->OnCommand(id);
+    return false;
+}
+
+LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate() ? 0 : -1;
+    case WM_SIZE:
+        RecalcLayout();
+        return 0;
+    case WM_SETFOCUS:
+        if (fw::View* view = GetActiveView()) ::SetFocus(view->GetSafeHwnd());
+        return 0;
+    case WM_COMMAND:
+        if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
+            if (RouteCommand(LOWORD(wParam))) return 0;
+        }
+        return DefaultProc(msg, wParam, lParam);
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (ReflectNotify(lParam, result)) return result;
+        return DefaultProc(msg, wParam, lParam);
+    }
+    case WM_QUERYENDSESSION:
+        SaveWindowState();
+        return TRUE;
+    case WM_CLOSE:
+        SaveWindowState();
+        ::DestroyWindow(m_hwnd);
+        return 0;
+    case WM_DESTROY:
+        if (m_document) m_document->SetTitleListener(nullptr);
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        return DefaultProc(msg, wParam, lParam);
+    }
+}

@@ -1,0 +1,62 @@
+// Takes the README's picture of the main window: waits for a running Kavilo.exe, pastes
+// (as the toolbar button does), selects the first entry, and writes the window's pixels
+// to a 24-bit BMP file.
+//   main_window_shot OUTPUT.bmp
+#include "framework/Handles.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <vector>
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 2) return 2;
+    HWND frame = nullptr;
+    for (int i = 0; i < 300 && !frame; ++i) {
+        frame = ::FindWindowW(L"OrvettaMainFrame", nullptr);
+        if (!frame) ::Sleep(100);
+    }
+    if (!frame) return 1;
+    ::SetWindowPos(frame, HWND_TOP, 20, 20, 900, 560, SWP_SHOWWINDOW);
+    ::SendMessageW(frame, WM_COMMAND, MAKEWPARAM(57637, 0), 0);  // Paste
+    HWND splitter = ::FindWindowExW(frame, nullptr, L"OrvettaSplitter", nullptr);
+    HWND tree = ::FindWindowExW(splitter, nullptr, L"SysTreeView32", nullptr);
+    if (tree) {
+        auto root = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        auto first = reinterpret_cast<HTREEITEM>(
+            ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+        if (first) ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
+    }
+    ::Sleep(1500);  // let every pane paint
+
+    RECT r;
+    ::GetWindowRect(frame, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    fw::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen, w, h));
+    HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
+    ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    BITMAPINFOHEADER header = {sizeof header, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<BYTE> bits(static_cast<size_t>(stride) * h);
+    ::GetDIBits(memory, bitmap.Get(), 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(bits.size());
+    FILE* out = _wfopen(argv[1], L"wb");
+    if (!out) return 1;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&header, sizeof header, 1, out);
+    std::fwrite(bits.data(), 1, bits.size(), out);
+    std::fclose(out);
+    ::PostMessageW(frame, WM_CLOSE, 0, 0);
+    return 0;
+}
