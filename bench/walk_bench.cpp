@@ -232,7 +232,8 @@ int wmain()
     const double p = Median(plain), c = Median(captured);
     std::printf("%d small files dropped as CF_HDROP  plain loop %7.3f s  capture %7.3f s  ratio %.3f  (median of %d)\n",
                 kFiles, p, c, c / p, rounds);
-    for (int i = 0; i < rounds; ++i) std::printf("  round %d: plain %.3f s, capture %.3f s\n", i + 1, plain[i], captured[i]);
+    for (int i = 0; i < rounds; ++i)
+        std::printf("  round %d: plain %.3f s, capture %.3f s\n", i + 1, plain[i], captured[i]);
     RemoveFolder(source);
     store.CleanUpTempFolder();
     return 0;

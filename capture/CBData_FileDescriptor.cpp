@@ -4,10 +4,10 @@
 #include "capture/bytes/FileGroupDescriptor.h"
 #include "framework/Format.h"
 
-const fw::CRuntimeClass CCBData_FileDescriptor::classCCBData_FileDescriptor = {"CCBData_FileDescriptor", &CCBData::classCCBData};
+const fw::CRuntimeClass CCBData_FileDescriptor::classCCBData_FileDescriptor = {"CCBData_FileDescriptor",
+                                                                               &CCBData::classCCBData};
 
-CCBData_FileDescriptor::CCBData_FileDescriptor()
-{}
+CCBData_FileDescriptor::CCBData_FileDescriptor() {}
 
 CCBData_FileDescriptor::~CCBData_FileDescriptor()
 {
@@ -47,7 +47,8 @@ void CCBData_FileDescriptor::Parse(bool wide)
     if (data.size() < 4) {
         m_properties.push_back(L"エラー\tファイル記述子が途中で切れています。");
     } else {
-        m_properties.push_back(fw::Format(L"エラー\tファイル記述子が途中で切れています（%u個のうち%u個を読み取りました）。",
-                                          group.claimedItems, static_cast<unsigned>(FileNames.size())));
+        m_properties.push_back(
+            fw::Format(L"エラー\tファイル記述子が途中で切れています（%u個のうち%u個を読み取りました）。",
+                       group.claimedItems, static_cast<unsigned>(FileNames.size())));
     }
 }

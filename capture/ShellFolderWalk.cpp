@@ -15,22 +15,23 @@
 
 namespace {
 
-constexpr SHCONTF kEnumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN | SHCONTF_INCLUDESUPERHIDDEN;
+constexpr SHCONTF kEnumFlags =
+    SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN | SHCONTF_INCLUDESUPERHIDDEN;
 
 // The text of a STRRET, which is freed here when it owns memory. An offset into the
 // item ID list gives no text.
 std::wstring TakeStrRet(STRRET& ret)
 {
     switch (ret.uType) {
-    case STRRET_WSTR: {
-        fw::UniqueCoTaskMem<wchar_t> owner(ret.pOleStr);
-        return ret.pOleStr ? std::wstring(ret.pOleStr) : std::wstring();
-    }
-    case STRRET_CSTR:
-        // The buffer need not be terminated: its end is the end of the text.
-        return AnsiToWide(ret.cStr, strnlen(ret.cStr, sizeof ret.cStr));
-    default:
-        return std::wstring();
+        case STRRET_WSTR: {
+            fw::UniqueCoTaskMem<wchar_t> owner(ret.pOleStr);
+            return ret.pOleStr ? std::wstring(ret.pOleStr) : std::wstring();
+        }
+        case STRRET_CSTR:
+            // The buffer need not be terminated: its end is the end of the text.
+            return AnsiToWide(ret.cStr, strnlen(ret.cStr, sizeof ret.cStr));
+        default:
+            return std::wstring();
     }
 }
 
@@ -157,8 +158,9 @@ bool CCBData::ExpandShellIDList(CCBDataCreateContext* context)
     if (FAILED(::SHGetDesktopFolder(&desktop)) || !desktop) return true;
     // A damaged array is walked as far as its items lie inside the data, never further.
     const size_t walked = layout.parent ? layout.items.size() : 0;
-    const std::wstring damage = fw::Format(L"エラー\tShell IDList Arrayが壊れています（%u個のうち%u個の項目を読み取りました）。",
-                                           layout.claimedItems, static_cast<unsigned>(walked));
+    const std::wstring damage =
+        fw::Format(L"エラー\tShell IDList Arrayが壊れています（%u個のうち%u個の項目を読み取りました）。",
+                   layout.claimedItems, static_cast<unsigned>(walked));
     if (!layout.parent) {
         m_properties.push_back(damage);
         return true;

@@ -57,21 +57,21 @@ void WalkStorage(CCBDataArray& children, CCBDataCreateContext* context, IStorage
         if (StepItem(context, name)) break;
         std::shared_ptr<CCBData> child;
         switch (stat.type) {
-        case STGTY_STORAGE:
-            child = MakePlaceholder(L"IStorage");
-            break;
-        case STGTY_STREAM:
-            child = ImportElementStream(context, storage, name.c_str());
-            break;
-        case STGTY_LOCKBYTES:
-            child = MakeElementError(L"対応していないタイプです。", L"STGTY_LOCKBYTES", 3);
-            break;
-        case STGTY_PROPERTY:
-            child = MakeElementError(L"対応していないタイプです。", L"STGTY_PROPERTY", 3);
-            break;
-        default:
-            child = MakeElementError(L"不明なタイプです。", L"", 3);
-            break;
+            case STGTY_STORAGE:
+                child = MakePlaceholder(L"IStorage");
+                break;
+            case STGTY_STREAM:
+                child = ImportElementStream(context, storage, name.c_str());
+                break;
+            case STGTY_LOCKBYTES:
+                child = MakeElementError(L"対応していないタイプです。", L"STGTY_LOCKBYTES", 3);
+                break;
+            case STGTY_PROPERTY:
+                child = MakeElementError(L"対応していないタイプです。", L"STGTY_PROPERTY", 3);
+                break;
+            default:
+                child = MakeElementError(L"不明なタイプです。", L"", 3);
+                break;
         }
         child->m_name = name;
         AppendChild(children, context, std::move(child));

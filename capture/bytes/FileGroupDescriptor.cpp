@@ -20,7 +20,8 @@ FileGroupNames ReadFileGroupNames(const uint8_t* data, size_t size, bool wide)
         const size_t field = 4 + i * record + kFileDescriptorNameOffset;
         size_t length = 0;
         while (length < kFileDescriptorNameUnits * unit) {
-            const bool nul = wide ? (data[field + length] == 0 && data[field + length + 1] == 0) : data[field + length] == 0;
+            const bool nul =
+                wide ? (data[field + length] == 0 && data[field + length + 1] == 0) : data[field + length] == 0;
             if (nul) break;
             length += unit;
         }

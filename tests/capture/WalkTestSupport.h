@@ -20,8 +20,7 @@ namespace testing_support {
 // Sets the size limit and the Shell IDList mode for the life of the object.
 class ScopedCaptureSettings {
 public:
-    ScopedCaptureSettings(int32_t sizeLimitMegabytes, int32_t howToGetShellIDList = 0)
-        : m_saved(CaptureSettings())
+    ScopedCaptureSettings(int32_t sizeLimitMegabytes, int32_t howToGetShellIDList = 0) : m_saved(CaptureSettings())
     {
         CaptureSettings().m_subDirSizeLimit = sizeLimitMegabytes;
         CaptureSettings().m_howToGetShellIDList = howToGetShellIDList;
@@ -41,11 +40,11 @@ inline std::vector<uint8_t> WideBytes(const std::wstring& text)
 
 inline std::vector<uint8_t> AnsiBytes(const std::wstring& text)
 {
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                          reinterpret_cast<char*>(bytes.data()), size, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), reinterpret_cast<char*>(bytes.data()),
+                          size, nullptr, nullptr);
     return bytes;
 }
 
@@ -90,9 +89,8 @@ inline bool AddStream(IStorage* storage, const wchar_t* name, const std::vector<
     if (FAILED(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream)))
         return false;
     ULONG written = 0;
-    return bytes.empty() ||
-           (SUCCEEDED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) &&
-            written == bytes.size());
+    return bytes.empty() || (SUCCEEDED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) &&
+                             written == bytes.size());
 }
 
 inline fw::ComPtr<IStorage> AddStorage(IStorage* storage, const wchar_t* name)

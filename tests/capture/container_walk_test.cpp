@@ -167,7 +167,8 @@ TEST_F(ContainerWalk, NullContainersGiveTheirRows)
     EXPECT_EQ(storage->m_type, L"IStorage");
     EXPECT_FALSE(storage->m_children);
     auto folder = ImportShellFolder(&m_context, nullptr);
-    EXPECT_EQ(folder->m_properties, std::vector<std::wstring>{L"エラー\tデータを取得できません(IShellFolder*がNULL)。"});
+    EXPECT_EQ(folder->m_properties,
+              std::vector<std::wstring>{L"エラー\tデータを取得できません(IShellFolder*がNULL)。"});
     EXPECT_EQ(folder->m_treeIcon, 0);
 }
 
@@ -318,8 +319,9 @@ TEST_F(ContainerWalk, StorageElementsThatCannotBeTakenBecomeErrorEntries)
               std::make_tuple(std::wstring(L"e0"), std::wstring(L"IStream"), noData));
     EXPECT_EQ(std::make_tuple(c[1]->m_name, c[1]->m_type, c[1]->m_treeIcon, c[1]->m_properties[0]),
               std::make_tuple(std::wstring(L"e1"), std::wstring(L"IStorage"), 0, noData));
-    EXPECT_EQ(std::make_tuple(c[2]->m_type, c[2]->m_treeIcon, c[2]->m_properties[0]),
-              std::make_tuple(std::wstring(L"STGTY_LOCKBYTES"), 3, std::wstring(L"エラー\t対応していないタイプです。")));
+    EXPECT_EQ(
+        std::make_tuple(c[2]->m_type, c[2]->m_treeIcon, c[2]->m_properties[0]),
+        std::make_tuple(std::wstring(L"STGTY_LOCKBYTES"), 3, std::wstring(L"エラー\t対応していないタイプです。")));
     EXPECT_EQ(std::make_tuple(c[3]->m_type, c[3]->m_treeIcon), std::make_tuple(std::wstring(L"STGTY_PROPERTY"), 3));
     EXPECT_EQ(std::make_tuple(c[4]->m_name, c[4]->m_treeIcon, c[4]->m_properties[0]),
               std::make_tuple(std::wstring(L"e4"), 3, std::wstring(L"エラー\t不明なタイプです。")));
@@ -531,12 +533,15 @@ TEST_F(ContainerWalk, ShellFolderOfAScratchDirectory)
 TEST_F(ContainerWalk, FolderThatContainsItselfStopsAtTheDepthLimit)
 {
     FakeShellFolder* loop = FakeShellFolder::Create();
-    loop->m_items.push_back({L"again", [loop](REFIID riid, void** ppv) { return loop->QueryInterface(riid, ppv); }, {}});
-    loop->m_items.push_back({L"data", [](REFIID riid, void** ppv) {
+    loop->m_items.push_back(
+        {L"again", [loop](REFIID riid, void** ppv) { return loop->QueryInterface(riid, ppv); }, {}});
+    loop->m_items.push_back({L"data",
+                             [](REFIID riid, void** ppv) {
                                  if (riid != IID_IStream) return E_NOINTERFACE;
                                  *ppv = ::SHCreateMemStream(reinterpret_cast<const BYTE*>("abc"), 3);
                                  return S_OK;
-                             }, {}});
+                             },
+                             {}});
     auto entry = ImportShellFolder(&m_context, loop);
     int levels = 0;
     const CCBData* at = entry.get();
@@ -634,8 +639,8 @@ TEST_F(ContainerWalk, ShellIDListOfFilesInAScratchFolder)
     auto one = Parse(m_dir / L"one.txt");
     auto folder = Parse(m_dir / L"フォルダ");
     ASSERT_TRUE(parent && one && folder);
-    const auto cida = MakeCida(IdBytes(parent.get()), {IdBytes(::ILFindLastID(one.get())),
-                                                        IdBytes(::ILFindLastID(folder.get()))});
+    const auto cida =
+        MakeCida(IdBytes(parent.get()), {IdBytes(::ILFindLastID(one.get())), IdBytes(::ILFindLastID(folder.get()))});
     m_object->Offer(Fmt(::RegisterClipboardFormatW(L"Shell IDList Array")), GlobalMedium(cida));
     TestProgress progress;
     CCBDataArray snapshot = CaptureAll(progress);
@@ -691,10 +696,12 @@ TEST_F(ContainerWalk, DamagedShellIDListsWalkOnlyWhatLiesInside)
     ASSERT_EQ(snapshot.size(), 2u);
     EXPECT_EQ(ChildNames(*snapshot[0]), std::vector<std::wstring>{L"ok.txt"});
     ASSERT_EQ(snapshot[0]->m_properties.size(), 2u);
-    EXPECT_EQ(snapshot[0]->m_properties[1], L"エラー\tShell IDList Arrayが壊れています（2個のうち1個の項目を読み取りました）。");
+    EXPECT_EQ(snapshot[0]->m_properties[1],
+              L"エラー\tShell IDList Arrayが壊れています（2個のうち1個の項目を読み取りました）。");
     EXPECT_FALSE(snapshot[1]->m_children);
-    EXPECT_EQ(snapshot[1]->m_properties,
-              std::vector<std::wstring>{L"エラー\tShell IDList Arrayが壊れています（1個のうち0個の項目を読み取りました）。"});
+    EXPECT_EQ(
+        snapshot[1]->m_properties,
+        std::vector<std::wstring>{L"エラー\tShell IDList Arrayが壊れています（1個のうち0個の項目を読み取りました）。"});
 }
 
 // ---- file-name maps ----
@@ -703,7 +710,8 @@ TEST_F(ContainerWalk, FileNameMapsListTheirNamesAsRows)
 {
     m_object->Offer(Fmt(::RegisterClipboardFormatW(L"FileNameMapW")),
                     GlobalMedium(NameListBytes({L"コピー ～ a.txt", L"b.txt"}, true)));
-    m_object->Offer(Fmt(::RegisterClipboardFormatW(L"FileNameMap")), GlobalMedium(NameListBytes({L"新しい.txt"}, false)));
+    m_object->Offer(Fmt(::RegisterClipboardFormatW(L"FileNameMap")),
+                    GlobalMedium(NameListBytes({L"新しい.txt"}, false)));
     auto damaged = NameListBytes({L"c.txt"}, false);
     damaged.resize(damaged.size() - 1);
     damaged.push_back('d');

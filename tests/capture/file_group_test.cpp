@@ -17,7 +17,10 @@ using namespace testing_support;
 
 namespace {
 
-UINT Registered(const wchar_t* name) { return ::RegisterClipboardFormatW(name); }
+UINT Registered(const wchar_t* name)
+{
+    return ::RegisterClipboardFormatW(name);
+}
 
 std::vector<uint8_t> DescriptorW(const std::vector<std::wstring>& names, uint32_t claimed)
 {
@@ -163,9 +166,10 @@ TEST_F(FileGroup, TruncatedDescriptorReadsWholeRecordsAndAsksOnlyForThem)
     OfferContents({{1}, {2}, {3}, {4}, {5}});
     TestProgress progress;
     CCBDataArray s = CaptureAll(progress);
-    EXPECT_EQ(s[0]->m_properties,
-              (std::vector<std::wstring>{L"名前[0]\tone", L"名前[1]\ttwo",
-                                         L"エラー\tファイル記述子が途中で切れています（5個のうち2個を読み取りました）。"}));
+    EXPECT_EQ(
+        s[0]->m_properties,
+        (std::vector<std::wstring>{L"名前[0]\tone", L"名前[1]\ttwo",
+                                   L"エラー\tファイル記述子が途中で切れています（5個のうち2個を読み取りました）。"}));
     EXPECT_EQ(s[1]->m_children->size(), 2u);
     EXPECT_EQ(ContentsIndicesAsked(), (std::vector<LONG>{0, 1}));
 }
@@ -186,7 +190,8 @@ TEST_F(FileGroup, EmptyDescriptorAndFilesThatCannotBeFetched)
     ASSERT_EQ(s[3]->m_children->size(), 1u);
     const CCBData& lost = *(*s[3]->m_children)[0];
     EXPECT_EQ(lost.m_name, L"lost.bin");
-    EXPECT_EQ(lost.m_properties, std::vector<std::wstring>{L"エラー\tデータを取得できません（COleDataObject::GetData()）"});
+    EXPECT_EQ(lost.m_properties,
+              std::vector<std::wstring>{L"エラー\tデータを取得できません（COleDataObject::GetData()）"});
 }
 
 // A file delivered as a storage is walked, and each file starts its own count: the

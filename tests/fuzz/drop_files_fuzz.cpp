@@ -14,8 +14,8 @@ void Check(const uint8_t* data, size_t size, const NameList& list)
         if (!IsInside(name, size) || name.length == 0 || name.length % unit != 0) std::abort();
         if (name.offset < previousEnd) std::abort();
         for (size_t i = 0; i < name.length; i += unit) {
-            const bool nul = list.wide ? data[name.offset + i] == 0 && data[name.offset + i + 1] == 0
-                                       : data[name.offset + i] == 0;
+            const bool nul =
+                list.wide ? data[name.offset + i] == 0 && data[name.offset + i + 1] == 0 : data[name.offset + i] == 0;
             if (nul) std::abort();
         }
         previousEnd = name.offset + name.length;

@@ -61,7 +61,7 @@ TEST(Cida, ParentAndItemsWithTheirTerminators)
 TEST(Cida, ItemsOutsideAreLeftOutAndMarked)
 {
     auto bytes = Cida(IdList({}), {IdList({4}), IdList({4}), IdList({4})});
-    Put32(bytes, 12, 0x7FFFFFFF);            // item 1 far outside
+    Put32(bytes, 12, 0x7FFFFFFF);                  // item 1 far outside
     Put32(bytes, 16, uint32_t(bytes.size() - 3));  // item 2 starts inside, ends outside
     CidaLayout layout = ReadCida(bytes.data(), bytes.size());
     EXPECT_TRUE(layout.damaged);

@@ -50,7 +50,8 @@ TEST(DropFiles, AnsiNamesAtAnOffsetPastTheHeader)
 {
     auto bytes = Header(24, false);
     bytes.insert(bytes.end(), {0xEE, 0xEE, 0xEE, 0xEE});
-    for (const char* s : {"C:\\x", "D:\\\x83\x74"}) bytes.insert(bytes.end(), s, s + std::char_traits<char>::length(s) + 1);
+    for (const char* s : {"C:\\x", "D:\\\x83\x74"})
+        bytes.insert(bytes.end(), s, s + std::char_traits<char>::length(s) + 1);
     bytes.push_back(0);
     const NameList list = ReadDropFiles(bytes.data(), bytes.size());
     EXPECT_FALSE(list.wide);
