@@ -51,8 +51,10 @@ std::wstring CTempStore::CreateTempFile() const
         unsigned int random = 0;
         rand_s(&random);
         const std::wstring path = JoinPath(m_tempFolder, MakeTempFileName(now, random));
+        // A new file only: a name drawn twice must not empty another entry's data (another
+        // instance's too, since they share the folder); the next attempt draws again.
         fw::UniqueFile file(
-            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) return path;
     }
     return std::wstring();
