@@ -29,6 +29,9 @@ init_prefix() {
         wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ \
             /d "0" /f >/dev/null 2>&1 || true
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+        # Xvfb runs no window manager: a managed top-level window waits about 2 s for one
+        # each time it is shown or destroyed. Unmanaged windows are mapped at once.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
         wineserver -w || true
         touch "$WINEPREFIX/.orvetta-ready"
         rmdir "$WINEPREFIX.lock"

@@ -1,6 +1,7 @@
 #include "viewers/PropertyViewDialog.h"
 
 #include "capture/CBData.h"
+#include "framework/Clipboard.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
@@ -193,24 +194,14 @@ void CPropertyViewDialog::CopyRows(bool names, bool values)
         if (values) text += ItemText(list, item, 1);
     }
 
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    fw::UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, bytes));
-    {
-        fw::GlobalLockView lock(memory.Get());
-        if (!lock) {
-            fw::AfxMessageBox(L"メモリ不足です。");
-            return;
-        }
-        std::memcpy(lock.Data(), text.c_str(), bytes);
-    }
-    if (!::OpenClipboard(GetSafeHwnd())) {
-        fw::AfxMessageBox(L"クリップボードに書き込めません。");
+    std::vector<fw::ClipboardBlock> blocks(1);
+    blocks[0].format = CF_UNICODETEXT;
+    blocks[0].memory = fw::GlobalFromBytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    if (!blocks[0].memory) {
+        fw::AfxMessageBox(L"メモリ不足です。");
         return;
     }
-    ::EmptyClipboard();
-    // On success the clipboard owns the memory.
-    if (::SetClipboardData(CF_UNICODETEXT, memory.Get())) memory.Release();
-    ::CloseClipboard();
+    if (!fw::PutOnClipboard(GetSafeHwnd(), blocks)) fw::AfxMessageBox(L"クリップボードに書き込めません。");
 }
 
 void CPropertyViewDialog::SelectAll()

@@ -1,0 +1,45 @@
+#include "framework/Clipboard.h"
+
+#include <cstring>
+
+namespace fw {
+
+bool OpenClipboardWithRetry(HWND owner, DWORD waitMs)
+{
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        if (::OpenClipboard(owner)) return true;
+        if (::GetTickCount64() - start >= waitMs) return false;
+        ::Sleep(20);
+    }
+}
+
+bool PutOnClipboard(HWND owner, std::vector<ClipboardBlock>& blocks, DWORD waitMs)
+{
+    if (!OpenClipboardWithRetry(owner, waitMs)) return false;
+    ::EmptyClipboard();
+    bool all = true;
+    for (ClipboardBlock& block : blocks) {
+        // On success the clipboard owns the memory.
+        if (::SetClipboardData(block.format, block.memory.Get()))
+            block.memory.Release();
+        else
+            all = false;
+    }
+    ::CloseClipboard();
+    return all;
+}
+
+UniqueGlobal GlobalFromBytes(const void* data, size_t size)
+{
+    UniqueGlobal memory(::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size ? size : 1));
+    if (!memory) return memory;
+    if (size) {
+        GlobalLockView lock(memory.Get());
+        if (!lock) return UniqueGlobal();
+        std::memcpy(lock.Data(), data, size);
+    }
+    return memory;
+}
+
+}  // namespace fw

@@ -1,0 +1,80 @@
+#include "framework/Clipboard.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+namespace {
+
+// Holds the clipboard open from another thread for `holdMs`, as a busy program would.
+class ClipboardHolder {
+public:
+    explicit ClipboardHolder(DWORD holdMs)
+    {
+        std::promise<void> ready;
+        std::future<void> opened = ready.get_future();
+        m_thread = std::thread([this, holdMs, &ready] {
+            HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            m_opened = ::OpenClipboard(window) != FALSE;
+            ready.set_value();
+            ::Sleep(holdMs);
+            if (m_opened) ::CloseClipboard();
+            ::DestroyWindow(window);
+        });
+        opened.wait();
+    }
+    ~ClipboardHolder() { m_thread.join(); }
+    bool Opened() const { return m_opened; }
+
+private:
+    std::thread m_thread;
+    bool m_opened = false;
+};
+
+std::wstring ClipboardText()
+{
+    if (!::OpenClipboard(nullptr)) return L"(not opened)";
+    std::wstring text;
+    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
+        fw::GlobalLockView lock(h);
+        if (lock) text = lock.As<wchar_t>();
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+std::vector<fw::ClipboardBlock> TextBlock(const std::wstring& text)
+{
+    std::vector<fw::ClipboardBlock> blocks(1);
+    blocks[0].format = CF_UNICODETEXT;
+    blocks[0].memory = fw::GlobalFromBytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    return blocks;
+}
+
+}  // namespace
+
+TEST(ClipboardWrite, WaitsForAProgramThatHoldsTheClipboardBriefly)
+{
+    auto blocks = TextBlock(L"短く待つ");
+    ClipboardHolder holder(200);
+    ASSERT_TRUE(holder.Opened());
+    EXPECT_TRUE(fw::PutOnClipboard(nullptr, blocks));
+    EXPECT_FALSE(blocks[0].memory) << "the clipboard owns the accepted block";
+    EXPECT_EQ(ClipboardText(), L"短く待つ");
+}
+
+TEST(ClipboardWrite, GivesUpAfterTheWaitAndKeepsTheBlockToFreeIt)
+{
+    auto blocks = TextBlock(L"届かない");
+    ClipboardHolder holder(1500);
+    ASSERT_TRUE(holder.Opened());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(fw::PutOnClipboard(nullptr, blocks, 300));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(280));
+    EXPECT_LT(waited, std::chrono::milliseconds(1200));
+    EXPECT_TRUE(blocks[0].memory) << "a refused block stays with its owner";
+}
