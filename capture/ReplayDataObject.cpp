@@ -25,7 +25,7 @@ constexpr DWORD kByteMedia = TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM;
 constexpr DWORD kStep = 0x100000;
 // The order the capture tests the delivered medium's bits in, and the order a medium is
 // chosen in when a request allows several.
-constexpr DWORD kMediumOrder[] = {TYMED_HGLOBAL, TYMED_FILE,  TYMED_ISTREAM, TYMED_ISTORAGE,
+constexpr DWORD kMediumOrder[] = {TYMED_HGLOBAL, TYMED_FILE,   TYMED_ISTREAM, TYMED_ISTORAGE,
                                   TYMED_GDI,     TYMED_MFPICT, TYMED_ENHMF};
 
 DWORD DeliveredMedium(DWORD realTymed)
@@ -35,7 +35,10 @@ DWORD DeliveredMedium(DWORD realTymed)
     return 0;
 }
 
-bool IsStorageEntry(const CCBData& entry) { return entry.m_type == L"IStorage" && entry.m_children; }
+bool IsStorageEntry(const CCBData& entry)
+{
+    return entry.m_type == L"IStorage" && entry.m_children;
+}
 
 // The media an entry can be rendered in, whatever was offered.
 DWORD RenderableMedia(const CCBData& entry)
@@ -173,8 +176,8 @@ HRESULT NewStorage(const CCBData& entry, IStorage*& storage)
 {
     // A compound file of its own in the system's temporary folder, gone when released.
     fw::ComPtr<IStorage> made;
-    HRESULT hr = ::StgCreateDocfile(
-        nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE, 0, &made);
+    HRESULT hr = ::StgCreateDocfile(nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE,
+                                    0, &made);
     if (SUCCEEDED(hr)) hr = FillStorage(made.Get(), *entry.m_children);
     if (SUCCEEDED(hr)) hr = made->Commit(STGC_DEFAULT);
     if (FAILED(hr)) return hr;
@@ -190,28 +193,28 @@ HANDLE Duplicate(HANDLE handle, CLIPFORMAT format)
 HRESULT RenderEntry(const CCBData& entry, DWORD tymed, STGMEDIUM* medium, bool here)
 {
     switch (tymed) {
-    case TYMED_HGLOBAL: {
-        HGLOBAL global = here ? medium->hGlobal : nullptr;
-        if (here && !global) return E_INVALIDARG;
-        const HRESULT hr = GlobalFromFile(entry, global);
-        if (SUCCEEDED(hr)) medium->hGlobal = global;
-        return hr;
-    }
-    case TYMED_ISTREAM:
-        if (here) return CopyFileToStream(entry, medium->pstm);
-        medium->pstm = CReplayStream::Open(entry.m_tempFile, entry.m_name).Detach();
-        return medium->pstm ? S_OK : LastError();
-    case TYMED_FILE:
-        if (here) {
-            if (!medium->lpszFileName) return E_INVALIDARG;
-            return ::CopyFileW(entry.m_tempFile.c_str(), medium->lpszFileName, FALSE) ? S_OK : LastError();
+        case TYMED_HGLOBAL: {
+            HGLOBAL global = here ? medium->hGlobal : nullptr;
+            if (here && !global) return E_INVALIDARG;
+            const HRESULT hr = GlobalFromFile(entry, global);
+            if (SUCCEEDED(hr)) medium->hGlobal = global;
+            return hr;
         }
-        return FileCopy(entry, medium->lpszFileName);
-    case TYMED_ISTORAGE:
-        if (here) return medium->pstg ? FillStorage(medium->pstg, *entry.m_children) : E_INVALIDARG;
-        return NewStorage(entry, medium->pstg);
-    default:
-        break;
+        case TYMED_ISTREAM:
+            if (here) return CopyFileToStream(entry, medium->pstm);
+            medium->pstm = CReplayStream::Open(entry.m_tempFile, entry.m_name).Detach();
+            return medium->pstm ? S_OK : LastError();
+        case TYMED_FILE:
+            if (here) {
+                if (!medium->lpszFileName) return E_INVALIDARG;
+                return ::CopyFileW(entry.m_tempFile.c_str(), medium->lpszFileName, FALSE) ? S_OK : LastError();
+            }
+            return FileCopy(entry, medium->lpszFileName);
+        case TYMED_ISTORAGE:
+            if (here) return medium->pstg ? FillStorage(medium->pstg, *entry.m_children) : E_INVALIDARG;
+            return NewStorage(entry, medium->pstg);
+        default:
+            break;
     }
     if (here) return DV_E_TYMED;  // handles cannot be written into
     HANDLE made = nullptr;
@@ -352,11 +355,12 @@ fw::ComPtr<CReplayDataObject> CReplayDataObject::ForSnapshot(const std::shared_p
 }
 
 fw::ComPtr<CReplayDataObject> CReplayDataObject::ForEntry(const std::shared_ptr<CCBDataArray>& snapshot,
-                                                           const CCBData* wanted)
+                                                          const CCBData* wanted)
 {
     if (!snapshot || !wanted) return nullptr;
     std::vector<Item> items;
-    const auto top = std::find_if(snapshot->begin(), snapshot->end(), [wanted](const auto& e) { return e.get() == wanted; });
+    const auto top =
+        std::find_if(snapshot->begin(), snapshot->end(), [wanted](const auto& e) { return e.get() == wanted; });
     if (top != snapshot->end()) {
         const std::shared_ptr<CCBData>& entry = *top;
         if (entry->m_fmt.cfFormat == FileContentsFormat()) {
@@ -405,18 +409,18 @@ HRESULT CReplayDataObject::Find(const FORMATETC& fmt, const Item*& found, const 
         const CCBData* rendered = item.entry.get();
         DWORD possible = 0;
         switch (item.source) {
-        case Source::FileGroup: {
-            const CCBDataArray& files = *item.entry->m_children;
-            if (fmt.lindex < 0 || static_cast<size_t>(fmt.lindex) >= files.size()) continue;
-            rendered = files[static_cast<size_t>(fmt.lindex)].get();
-            break;
-        }
-        case Source::SingleFile:
-            if (fmt.lindex != 0) continue;
-            break;
-        default:
-            if (fmt.lindex != item.fmt.lindex) continue;
-            break;
+            case Source::FileGroup: {
+                const CCBDataArray& files = *item.entry->m_children;
+                if (fmt.lindex < 0 || static_cast<size_t>(fmt.lindex) >= files.size()) continue;
+                rendered = files[static_cast<size_t>(fmt.lindex)].get();
+                break;
+            }
+            case Source::SingleFile:
+                if (fmt.lindex != 0) continue;
+                break;
+            default:
+                if (fmt.lindex != item.fmt.lindex) continue;
+                break;
         }
         indexSeen = true;
         DWORD preferred = 0;
@@ -559,9 +563,12 @@ HRESULT CReplayDataObject::SetData(FORMATETC* fmt, STGMEDIUM* medium, BOOL relea
         } else if (medium->tymed == TYMED_HGLOBAL) {
             fw::GlobalLockView view(medium->hGlobal);
             const SIZE_T size = ::GlobalSize(medium->hGlobal);
-            if (size > room) hr = E_OUTOFMEMORY;
-            else if (size && !view) hr = E_INVALIDARG;
-            else write.m_bytes.assign(view.As<const BYTE>(), view.As<const BYTE>() + (view ? size : 0));
+            if (size > room)
+                hr = E_OUTOFMEMORY;
+            else if (size && !view)
+                hr = E_INVALIDARG;
+            else
+                write.m_bytes.assign(view.As<const BYTE>(), view.As<const BYTE>() + (view ? size : 0));
         } else if (medium->tymed == TYMED_ISTREAM && medium->pstm) {
             // Read from the start, at most one byte past what may be kept.
             LARGE_INTEGER zero = {};

@@ -43,8 +43,7 @@ public:
     // description ("FileContents" with the descriptor that names its files); a nested one
     // that holds bytes is offered as one file ("FileGroupDescriptorW" and "FileContents").
     // Null when the entry is not in the snapshot or holds nothing that can be offered.
-    static fw::ComPtr<CReplayDataObject> ForEntry(const std::shared_ptr<CCBDataArray>& snapshot,
-                                                  const CCBData* entry);
+    static fw::ComPtr<CReplayDataObject> ForEntry(const std::shared_ptr<CCBDataArray>& snapshot, const CCBData* entry);
 
     // The descriptions EnumFormatEtc gives, in order.
     std::vector<FORMATETC> OfferedFormats() const;
@@ -70,7 +69,7 @@ public:
     // How an offered description is rendered.
     enum class Source { Entry, Bytes, FileGroup, SingleFile, Palette };
     struct Item {
-        FORMATETC fmt;                  // as offered; no target device
+        FORMATETC fmt;                   // as offered; no target device
         std::shared_ptr<CCBData> entry;  // rendered from, kept alive
         Source source = Source::Entry;
         std::vector<BYTE> bytes;  // Source::Bytes

@@ -13,8 +13,7 @@ constexpr ULONG kCopyStep = 0x100000;
 
 }  // namespace
 
-CReplayStream::CReplayStream(std::shared_ptr<fw::UniqueFile> file, uint64_t size, std::wstring name,
-                             uint64_t position)
+CReplayStream::CReplayStream(std::shared_ptr<fw::UniqueFile> file, uint64_t size, std::wstring name, uint64_t position)
     : m_file(std::move(file)), m_size(size), m_name(std::move(name)), m_position(position)
 {
 }
@@ -23,9 +22,9 @@ fw::ComPtr<IStream> CReplayStream::Open(const std::wstring& path, const std::wst
 {
     if (path.empty()) return nullptr;
     try {
-        auto file = std::make_shared<fw::UniqueFile>(
-            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        auto file = std::make_shared<fw::UniqueFile>(::CreateFileW(path.c_str(), GENERIC_READ,
+                                                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size = {};
         if (!*file || !::GetFileSizeEx(file->Get(), &size)) return nullptr;
         return fw::MakeComObject<CReplayStream>(std::move(file), static_cast<uint64_t>(size.QuadPart), name, 0);
@@ -71,17 +70,17 @@ HRESULT CReplayStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* po
 {
     int64_t base = 0;
     switch (origin) {
-    case STREAM_SEEK_SET:
-        base = 0;
-        break;
-    case STREAM_SEEK_CUR:
-        base = static_cast<int64_t>(m_position);
-        break;
-    case STREAM_SEEK_END:
-        base = static_cast<int64_t>(m_size);
-        break;
-    default:
-        return STG_E_INVALIDFUNCTION;
+        case STREAM_SEEK_SET:
+            base = 0;
+            break;
+        case STREAM_SEEK_CUR:
+            base = static_cast<int64_t>(m_position);
+            break;
+        case STREAM_SEEK_END:
+            base = static_cast<int64_t>(m_size);
+            break;
+        default:
+            return STG_E_INVALIDFUNCTION;
     }
     // Before the start is an error; past the end is allowed, where reads give nothing.
     if (move.QuadPart < 0 && -move.QuadPart > base) return STG_E_INVALIDFUNCTION;

@@ -48,7 +48,6 @@ public:
     CReplayStream(std::shared_ptr<fw::UniqueFile> file, uint64_t size, std::wstring name, uint64_t position);
 
 private:
-
     std::shared_ptr<fw::UniqueFile> m_file;
     uint64_t m_size;
     std::wstring m_name;
