@@ -121,6 +121,8 @@ int CKaviloApp::ExitInstance()
 {
     if (m_exited) return m_exitCode;
     m_exited = true;
+    // What can be kept of a replay on the clipboard is rendered there before the data goes.
+    if (m_document) m_document->FlushReplay();
     // The views and the snapshot (with its files and COM references) go first.
     m_frame.reset();
     m_document.reset();

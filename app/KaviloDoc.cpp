@@ -2,7 +2,10 @@
 
 #include "app/CopyingDialog.h"
 #include "app/FormatChoice.h"
+#include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
+#include "capture/bytes/DropEffect.h"
+#include "framework/Clipboard.h"
 #include "framework/Format.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
@@ -31,7 +34,13 @@ std::wstring MenuText(const std::wstring& text)
 }  // namespace
 
 CKaviloDoc::CKaviloDoc() = default;
-CKaviloDoc::~CKaviloDoc() = default;
+
+CKaviloDoc::~CKaviloDoc()
+{
+    // Targets may hold the objects longer than the document lives.
+    Track(m_clipboardReplay, nullptr);
+    Track(m_dragReplay, nullptr);
+}
 
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered)
@@ -40,6 +49,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         // The views let go of their entries before the old snapshot (and its files) goes.
         std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
         m_snapshot.reset();
+        std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
         UpdateAllViews(nullptr, HintSnapshotReplaced);
         old.reset();
     }
@@ -111,4 +121,82 @@ std::vector<FORMATETC> CKaviloDoc::ChooseFormats(const std::vector<FORMATETC>& o
                                                             cursor.y, 0, fw::GetMainWindow(), nullptr));
     if (command < kFirstChoice || command - kFirstChoice >= offered.size()) return {};
     return FormatsForChoice(offered, command - kFirstChoice);
+}
+
+fw::ComPtr<CReplayDataObject> CKaviloDoc::MakeReplay(const CCBData* entry)
+{
+    if (!m_snapshot) return nullptr;
+    return entry ? CReplayDataObject::ForEntry(m_snapshot, entry) : CReplayDataObject::ForSnapshot(m_snapshot);
+}
+
+void CKaviloDoc::Track(ReplaySession& session, fw::ComPtr<CReplayDataObject> object)
+{
+    // Writes into an object the program no longer offers are not shown any more.
+    if (session.object) session.object->SetWriteListener(nullptr);
+    session.object = std::move(object);
+    session.shown = 0;
+    if (session.object) session.object->SetWriteListener([this, &session] { ShowWrites(session); });
+}
+
+CCBData& CKaviloDoc::WriteBack()
+{
+    if (!m_writeBack) {
+        m_writeBack = std::make_shared<CCBData>();
+        m_writeBack->m_displayName = L"ターゲットが設定したデータ";
+        m_writeBack->m_treeIcon = 0;
+        m_writeBack->m_defaultViewTab = 3;
+        m_writeBack->m_children = std::make_shared<CCBDataArray>();
+    }
+    return *m_writeBack;
+}
+
+void CKaviloDoc::ShowWrites(ReplaySession& session)
+{
+    if (!session.object || !m_snapshot) return;
+    const std::vector<CReplayWrite>& writes = session.object->Writes();
+    if (session.shown >= writes.size()) return;
+    CCBData& node = WriteBack();
+    for (; session.shown < writes.size(); ++session.shown)
+        node.m_children->push_back(MakeWriteBackEntry(writes[session.shown]));
+    UpdateAllViews(nullptr, HintWriteBack);
+}
+
+bool CKaviloDoc::OnEditReplay(const CCBData* entry)
+{
+    fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
+    if (!replay) {
+        fw::AfxMessageBox(L"クリップボードに戻せるデータがありません。");
+        return false;
+    }
+    if (FAILED(fw::SetOleClipboardWithRetry(replay.Get()))) {
+        fw::AfxMessageBox(L"クリップボードに戻せませんでした。");
+        return false;
+    }
+    Track(m_clipboardReplay, std::move(replay));
+    return true;
+}
+
+fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
+{
+    fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
+    if (!replay) return {};
+    Track(m_dragReplay, replay);
+    // A drag source may offer every effect; the snapshot itself is never changed.
+    const fw::DragResult result =
+        fw::DoDragDrop(replay.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, button);
+    // The drop may have replaced the snapshot (a drop on the program's own drop area).
+    if (m_snapshot && m_dragReplay.object == replay) {
+        ShowWrites(m_dragReplay);
+        WriteBack().m_properties = {L"ドロップ効果\t" + (result.hr == DRAGDROP_S_DROP ? DropEffectText(result.effect)
+                                                                                   : std::wstring(L"取り消し"))};
+        UpdateAllViews(nullptr, HintWriteBack);
+    }
+    return result;
+}
+
+void CKaviloDoc::FlushReplay()
+{
+    fw::ComPtr<CReplayDataObject> replay = m_clipboardReplay.object;
+    if (replay && ::OleIsCurrentClipboard(replay.Get()) == S_OK) ::OleFlushClipboard();
+    Track(m_clipboardReplay, nullptr);
 }

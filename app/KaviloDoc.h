@@ -4,7 +4,9 @@
 #pragma once
 
 #include "capture/CBDataArray.h"
+#include "capture/ReplayDataObject.h"
 #include "framework/Document.h"
+#include "framework/OleDropSource.h"
 
 #include <memory>
 #include <string>
@@ -21,6 +23,7 @@ public:
     static constexpr LPARAM HintSnapshotReplaced = 1;  // rebuild the tree, drop the pages
     static constexpr LPARAM HintShowEntry = 2;         // show the entry (the hint object), or the offered formats
     static constexpr LPARAM HintSelectFirst = 4;       // select the first entry of the tree
+    static constexpr LPARAM HintWriteBack = 8;         // what targets wrote changed (GetWriteBack)
 
     CKaviloDoc();
     ~CKaviloDoc() override;
@@ -34,6 +37,17 @@ public:
     // the chosen one, or a descriptor and "FileContents").
     std::vector<FORMATETC> ChooseFormats(const std::vector<FORMATETC>& offered);
 
+    // Replay: the whole snapshot (entry null) or one entry back on the clipboard (command
+    // 32800), and the drag of the tree's root or of an entry. False when nothing was offered.
+    bool OnEditReplay(const CCBData* entry);
+    fw::DragResult DragOut(const CCBData* entry, DWORD button = MK_LBUTTON);
+    // At exit: what can be kept of a replay on the clipboard stays there without the program.
+    void FlushReplay();
+    // What targets wrote into the data the program offered, with the effect of the last
+    // drag: one entry per write under "ターゲットが設定したデータ". Null until there is any.
+    const std::shared_ptr<CCBData>& GetWriteBack() const { return m_writeBack; }
+    const fw::ComPtr<CReplayDataObject>& GetClipboardReplay() const { return m_clipboardReplay.object; }
+
     const std::shared_ptr<CCBDataArray>& GetSnapshot() const { return m_snapshot; }
     const std::vector<std::wstring>& GetOfferedFormats() const { return m_offeredFormats; }
     // The texts of the offered formats as the root of the tree shows them.
@@ -45,6 +59,19 @@ public:
                            const std::vector<FORMATETC>& offered);
 
 private:
+    // A data object the program offered and how many of its writes are shown.
+    struct ReplaySession {
+        fw::ComPtr<CReplayDataObject> object;
+        size_t shown = 0;
+    };
+    fw::ComPtr<CReplayDataObject> MakeReplay(const CCBData* entry);
+    void Track(ReplaySession& session, fw::ComPtr<CReplayDataObject> object);
+    void ShowWrites(ReplaySession& session);
+    CCBData& WriteBack();
+
+    ReplaySession m_clipboardReplay;
+    ReplaySession m_dragReplay;
+    std::shared_ptr<CCBData> m_writeBack;
     std::shared_ptr<CCBDataArray> m_snapshot;
     std::vector<std::wstring> m_offeredFormats;
 };

@@ -6,6 +6,12 @@
 
 const fw::CRuntimeClass CLeftView::classCLeftView = {"CLeftView", &fw::View::classView};
 
+namespace {
+
+constexpr UINT kStartDrag = WM_APP + 1;
+
+}  // namespace
+
 CLeftView::~CLeftView()
 {
     // The control goes first, so that it no longer refers to the image list.
@@ -32,21 +38,68 @@ bool CLeftView::Create(HWND parent, UINT id)
     return true;
 }
 
+HTREEITEM CLeftView::InsertEntry(const CCBData& entry, HTREEITEM parent)
+{
+    const std::wstring text = entry.GetDisplayText();
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    // The snapshot keeps the entry alive; the tree is rebuilt whenever it is replaced.
+    insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
+    insert.item.iImage = insert.item.iSelectedImage = entry.m_treeIcon;
+    return TreeView_InsertItem(m_hwnd, &insert);
+}
+
 void CLeftView::AddEntries(const CCBDataArray& snapshot, HTREEITEM parent)
 {
     for (const auto& entry : snapshot) {
-        const std::wstring text = entry->GetDisplayText();
-        TVINSERTSTRUCTW insert = {};
-        insert.hParent = parent;
-        insert.hInsertAfter = TVI_LAST;
-        insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-        insert.item.pszText = const_cast<wchar_t*>(text.c_str());
-        // The snapshot keeps the entry alive; the tree is rebuilt whenever it is replaced.
-        insert.item.lParam = reinterpret_cast<LPARAM>(entry.get());
-        insert.item.iImage = insert.item.iSelectedImage = entry->m_treeIcon;
-        HTREEITEM item = TreeView_InsertItem(m_hwnd, &insert);
+        HTREEITEM item = InsertEntry(*entry, parent);
         if (entry->m_children) AddEntries(*entry->m_children, item);
     }
+}
+
+void CLeftView::ShowWriteBack()
+{
+    auto* document = static_cast<CKaviloDoc*>(GetDocument());
+    HTREEITEM root = TreeView_GetRoot(m_hwnd);
+    if (!document || !root || !document->GetWriteBack()) return;
+    const CCBData& writeBack = *document->GetWriteBack();
+    if (!m_writeBackItem) {
+        m_writeBackItem = InsertEntry(writeBack, root);
+        m_writeBackShown = 0;
+    }
+    // Writes are only ever added, and the document keeps every one until the snapshot goes.
+    const CCBDataArray& writes = *writeBack.m_children;
+    for (; m_writeBackShown < writes.size(); ++m_writeBackShown) InsertEntry(*writes[m_writeBackShown], m_writeBackItem);
+    TreeView_Expand(m_hwnd, m_writeBackItem, TVE_EXPAND);
+    // The property list shows the node's rows, which the last drag has just changed.
+    if (TreeView_GetSelection(m_hwnd) == m_writeBackItem)
+        document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, const_cast<CCBData*>(&writeBack));
+}
+
+CCBData* CLeftView::GetSelectedEntry() const
+{
+    HTREEITEM selected = TreeView_GetSelection(m_hwnd);
+    if (!selected) return nullptr;
+    TVITEMW item = {};
+    item.mask = TVIF_PARAM;
+    item.hItem = selected;
+    TreeView_GetItem(m_hwnd, &item);
+    return reinterpret_cast<CCBData*>(item.lParam);
+}
+
+LRESULT CLeftView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == kStartDrag) {
+        // Started after the tree's own begin-drag handling has returned: the drop may
+        // rebuild the tree. The document checks that the entry still belongs to its snapshot.
+        if (auto* document = static_cast<CKaviloDoc*>(GetDocument()))
+            document->DragOut(reinterpret_cast<const CCBData*>(lParam), static_cast<DWORD>(wParam));
+        return 0;
+    }
+    return fw::View::OnMessage(msg, wParam, lParam);
 }
 
 void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
@@ -54,6 +107,7 @@ void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
     auto* document = static_cast<CKaviloDoc*>(GetDocument());
     if (hint & CKaviloDoc::HintSnapshotReplaced) {
         TreeView_DeleteAllItems(m_hwnd);
+        m_writeBackItem = nullptr;
         if (document && document->GetSnapshot()) {
             const std::wstring title = document->GetTitle();
             TVINSERTSTRUCTW insert = {};
@@ -66,8 +120,10 @@ void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
             HTREEITEM root = TreeView_InsertItem(m_hwnd, &insert);
             AddEntries(*document->GetSnapshot(), root);
             TreeView_Expand(m_hwnd, root, TVE_EXPAND);
+            ShowWriteBack();
         }
     }
+    if (hint & CKaviloDoc::HintWriteBack) ShowWriteBack();
     if (hint & CKaviloDoc::HintSelectFirst) {
         HTREEITEM root = TreeView_GetRoot(m_hwnd);
         HTREEITEM first = root ? TreeView_GetChild(m_hwnd, root) : nullptr;
@@ -85,6 +141,15 @@ void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
 
 bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
 {
+    if (header->code == TVN_BEGINDRAGW || header->code == TVN_BEGINRDRAGW) {
+        // The root offers the whole snapshot, an entry itself; what targets wrote is not offered.
+        const auto* drag = reinterpret_cast<NMTREEVIEWW*>(header);
+        const DWORD button = header->code == TVN_BEGINDRAGW ? MK_LBUTTON : MK_RBUTTON;
+        if (drag->itemNew.hItem != m_writeBackItem)
+            ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
+        result = 0;
+        return true;
+    }
     if (header->code != TVN_SELCHANGEDW) return false;
     const auto* change = reinterpret_cast<NMTREEVIEWW*>(header);
     if (fw::Document* document = GetDocument())

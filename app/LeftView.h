@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+class CCBData;
 class CCBDataArray;
 
 class CLeftView : public fw::View {
@@ -20,7 +21,18 @@ public:
     void OnUpdate(fw::View* sender, LPARAM hint, void* object) override;
     bool OnNotifyReflect(NMHDR* header, LRESULT& result) override;
 
+    // The selected item's entry; null for the root or when nothing is selected.
+    CCBData* GetSelectedEntry() const;
+
+protected:
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
 private:
+    HTREEITEM InsertEntry(const CCBData& entry, HTREEITEM parent);
     void AddEntries(const CCBDataArray& snapshot, HTREEITEM parent);
+    // Adds the write-back item below the root, or its entries not shown yet.
+    void ShowWriteBack();
     HIMAGELIST m_images = nullptr;
+    HTREEITEM m_writeBackItem = nullptr;
+    size_t m_writeBackShown = 0;
 };

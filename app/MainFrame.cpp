@@ -4,6 +4,7 @@
 #include "app/KaviloDoc.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "res/replay_resource.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -163,6 +164,9 @@ bool CMainFrame::RouteCommand(UINT id)
         return true;
     case ID_EDIT_PASTE_SPECIAL:
         if (m_document) m_document->OnEditPasteSpecial();
+        return true;
+    case ID_EDIT_REPLAY:
+        if (m_document) m_document->OnEditReplay(m_leftView.GetSelectedEntry());
         return true;
     default:
         break;

@@ -10,6 +10,7 @@
 #include "capture/ReplayFormatEnum.h"
 #include "capture/ReplayStream.h"
 #include "capture/TempStore.h"
+#include "capture/bytes/DropEffect.h"
 #include "framework/Clipboard.h"
 #include "framework/Format.h"
 
@@ -343,6 +344,39 @@ std::shared_ptr<CCBData> FindShared(const CCBDataArray& snapshot, const CCBData*
 }
 
 }  // namespace
+
+std::shared_ptr<CCBData> MakeWriteBackEntry(const CReplayWrite& write)
+{
+    auto entry = std::make_shared<CCBData>();
+    entry->m_fmt = write.m_fmt;
+    entry->m_realTymed = write.m_tymed;
+    entry->m_dataSize = write.m_bytes.size();
+    entry->m_tempFile = CreateTempFile();
+    fw::UniqueFile file;
+    if (!entry->m_tempFile.empty())
+        file.Reset(::CreateFileW(entry->m_tempFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || (!write.m_bytes.empty() && (!::WriteFile(file.Get(), write.m_bytes.data(),
+                                                             static_cast<DWORD>(write.m_bytes.size()), &written,
+                                                             nullptr) ||
+                                              written != write.m_bytes.size()))) {
+        file.Reset();
+        if (!entry->m_tempFile.empty()) ::DeleteFileW(entry->m_tempFile.c_str());
+        entry->m_tempFile.clear();
+        entry->m_properties.push_back(L"エラー\t一時ファイルに書き込めません。");
+    }
+    // The shell's drop-effect formats hold one DWORD.
+    wchar_t name[64] = {};
+    const int length = ::GetClipboardFormatNameW(write.m_fmt.cfFormat, name, 64);
+    const std::wstring registered(name, length > 0 ? length : 0);
+    if (registered == L"Preferred DropEffect" || registered == L"Performed DropEffect" ||
+        registered == L"Logical Performed DropEffect" || registered == L"Paste Succeeded") {
+        if (auto effect = ReadDropEffect(write.m_bytes.data(), write.m_bytes.size()))
+            entry->m_properties.push_back(L"ドロップ効果\t" + DropEffectText(*effect));
+    }
+    return entry;
+}
 
 CReplayDataObject::CReplayDataObject(std::vector<Item> items) : m_items(std::move(items)) {}
 

@@ -30,6 +30,11 @@ struct CReplayWrite {
     std::vector<BYTE> m_bytes;
 };
 
+// An entry of the program's own for what a target wrote, shown by the same pages as a
+// captured one: the description, the medium it came in, the bytes in a temporary file,
+// and for the drop-effect formats the effect as a row.
+std::shared_ptr<CCBData> MakeWriteBackEntry(const CReplayWrite& write);
+
 class CReplayDataObject : public fw::ComObject<IDataObject> {
 public:
     // What a target may write: each write, all writes together, and their number.

@@ -1,5 +1,7 @@
 #include "framework/Clipboard.h"
 
+#include <ole2.h>
+
 #include <cstring>
 
 namespace fw {
@@ -28,6 +30,21 @@ bool PutOnClipboard(HWND owner, std::vector<ClipboardBlock>& blocks, DWORD waitM
     }
     ::CloseClipboard();
     return all;
+}
+
+HRESULT SetOleClipboardWithRetry(IDataObject* object, DWORD waitMs)
+{
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        const HRESULT hr = ::OleSetClipboard(object);
+        if (hr != CLIPBRD_E_CANT_OPEN || ::GetTickCount64() - start >= waitMs) return hr;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
 }
 
 UniqueGlobal GlobalFromBytes(const void* data, size_t size)

@@ -6,6 +6,7 @@
 #include "framework/Handles.h"
 
 #include <windows.h>
+#include <objidl.h>
 
 #include <vector>
 
@@ -26,6 +27,11 @@ bool OpenClipboardWithRetry(HWND owner, DWORD waitMs = 500);
 // `blocks` and is freed with it. False when the clipboard could not be opened or refused
 // a block.
 bool PutOnClipboard(HWND owner, std::vector<ClipboardBlock>& blocks, DWORD waitMs = 500);
+
+// OleSetClipboard of `object` (null empties it), tried again for up to `waitMs`
+// milliseconds while another program holds the clipboard. This thread's messages are
+// served meanwhile: the holder may be waiting for it to render what it put there before.
+HRESULT SetOleClipboardWithRetry(IDataObject* object, DWORD waitMs = 500);
 
 // Movable, shareable global memory holding a copy of `size` bytes; null when out of memory.
 UniqueGlobal GlobalFromBytes(const void* data, size_t size);
