@@ -188,7 +188,7 @@ fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
     if (m_snapshot && m_dragReplay.object == replay) {
         ShowWrites(m_dragReplay);
         WriteBack().m_properties = {L"ドロップ効果\t" + (result.hr == DRAGDROP_S_DROP ? DropEffectText(result.effect)
-                                                                                   : std::wstring(L"取り消し"))};
+                                                                                      : std::wstring(L"取り消し"))};
         UpdateAllViews(nullptr, HintWriteBack);
     }
     return result;

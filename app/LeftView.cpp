@@ -23,15 +23,15 @@ bool CLeftView::Create(HWND parent, UINT id)
 {
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES |
                         TVS_LINESATROOT | TVS_SHOWSELALWAYS;
-    HWND hwnd = ::CreateWindowExW(0, WC_TREEVIEWW, L"", style, 0, 0, 0, 0, parent,
-                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                  nullptr);
+    HWND hwnd =
+        ::CreateWindowExW(0, WC_TREEVIEWW, L"", style, 0, 0, 0, 0, parent,
+                          reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (!hwnd || !Subclass(hwnd)) return false;
     m_images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4);
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (UINT icon : {IDI_TREE_FOLDER, IDI_TREE_DOCUMENT, IDI_TREE_PICTURE, IDI_TREE_QUESTION}) {
-        fw::UniqueIcon loaded(static_cast<HICON>(
-            ::LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+        fw::UniqueIcon loaded(
+            static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
         ImageList_AddIcon(m_images, loaded.Get());
     }
     TreeView_SetImageList(hwnd, m_images, TVSIL_NORMAL);
@@ -72,7 +72,8 @@ void CLeftView::ShowWriteBack()
     }
     // Writes are only ever added, and the document keeps every one until the snapshot goes.
     const CCBDataArray& writes = *writeBack.m_children;
-    for (; m_writeBackShown < writes.size(); ++m_writeBackShown) InsertEntry(*writes[m_writeBackShown], m_writeBackItem);
+    for (; m_writeBackShown < writes.size(); ++m_writeBackShown)
+        InsertEntry(*writes[m_writeBackShown], m_writeBackItem);
     TreeView_Expand(m_hwnd, m_writeBackItem, TVE_EXPAND);
     // The property list shows the node's rows, which the last drag has just changed.
     if (TreeView_GetSelection(m_hwnd) == m_writeBackItem)
@@ -145,8 +146,7 @@ bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
         // The root offers the whole snapshot, an entry itself; what targets wrote is not offered.
         const auto* drag = reinterpret_cast<NMTREEVIEWW*>(header);
         const DWORD button = header->code == TVN_BEGINDRAGW ? MK_LBUTTON : MK_RBUTTON;
-        if (drag->itemNew.hItem != m_writeBackItem)
-            ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
+        if (drag->itemNew.hItem != m_writeBackItem) ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
         result = 0;
         return true;
     }

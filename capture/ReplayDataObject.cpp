@@ -357,10 +357,10 @@ std::shared_ptr<CCBData> MakeWriteBackEntry(const CReplayWrite& write)
         file.Reset(::CreateFileW(entry->m_tempFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (!file || (!write.m_bytes.empty() && (!::WriteFile(file.Get(), write.m_bytes.data(),
-                                                             static_cast<DWORD>(write.m_bytes.size()), &written,
-                                                             nullptr) ||
-                                              written != write.m_bytes.size()))) {
+    if (!file ||
+        (!write.m_bytes.empty() &&
+         (!::WriteFile(file.Get(), write.m_bytes.data(), static_cast<DWORD>(write.m_bytes.size()), &written, nullptr) ||
+          written != write.m_bytes.size()))) {
         file.Reset();
         if (!entry->m_tempFile.empty()) ::DeleteFileW(entry->m_tempFile.c_str());
         entry->m_tempFile.clear();

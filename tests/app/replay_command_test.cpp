@@ -1,0 +1,242 @@
+// Replay from the main window: the command puts the snapshot (or the selected entry) back
+// on the clipboard, the tree's drag offers it to a drop target, and what the target
+// wrote shows under the root.
+#include "app/KaviloApp.h"
+#include "capture/CBData.h"
+#include "framework/MessageBox.h"
+#include "framework/OleDropTarget.h"
+#include "framework/Profile.h"
+#include "res/replay_resource.h"
+#include "res/resource.h"
+#include "tests/ControlReading.h"
+#include "tests/TestDataObject.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+using namespace testing_support;
+
+namespace {
+
+void Pump()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+std::wstring ItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t text[256] = {};
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = 256;
+    TreeView_GetItem(tree, &tv);
+    return text;
+}
+
+std::vector<HTREEITEM> Children(HWND tree, HTREEITEM item)
+{
+    std::vector<HTREEITEM> children;
+    for (HTREEITEM child = TreeView_GetChild(tree, item); child; child = TreeView_GetNextSibling(tree, child))
+        children.push_back(child);
+    return children;
+}
+
+std::vector<UINT> ClipboardFormats()
+{
+    std::vector<UINT> formats;
+    fw::ComPtr<IDataObject> clipboard;
+    fw::ComPtr<IEnumFORMATETC> formatsEnum;
+    if (FAILED(::OleGetClipboard(&clipboard)) || FAILED(clipboard->EnumFormatEtc(DATADIR_GET, &formatsEnum)))
+        return formats;
+    FORMATETC fmt;
+    while (formatsEnum->Next(1, &fmt, nullptr) == S_OK) formats.push_back(fmt.cfFormat);
+    return formats;
+}
+
+// A drop target as a program under test would be: it reads the text and writes back
+// the effect it performed.
+class TextTarget : public fw::COleDropTarget {
+public:
+    DWORD OnDragEnter(HWND, COleDataObject*, DWORD, POINT) override { return DROPEFFECT_COPY; }
+    DWORD OnDragOver(HWND, COleDataObject*, DWORD, POINT) override { return DROPEFFECT_COPY; }
+    bool OnDrop(HWND, COleDataObject* data, DWORD, POINT) override
+    {
+        FORMATETC fmt = Fmt(CF_UNICODETEXT);
+        fw::StgMedium medium;
+        if (!data->GetData(CF_UNICODETEXT, &medium, &fmt)) return false;
+        fw::GlobalLockView view(medium->hGlobal);
+        m_text = view.As<const wchar_t>();
+        const DWORD performed = DROPEFFECT_COPY;
+        FORMATETC effect = Fmt(::RegisterClipboardFormatW(L"Performed DropEffect"));
+        STGMEDIUM written = {};
+        written.tymed = TYMED_HGLOBAL;
+        written.hGlobal = ::GlobalAlloc(GMEM_MOVEABLE, sizeof performed);
+        *static_cast<DWORD*>(::GlobalLock(written.hGlobal)) = performed;
+        ::GlobalUnlock(written.hGlobal);
+        m_written = data->GetIDataObject()->SetData(&effect, &written, TRUE);
+        if (FAILED(m_written)) ::ReleaseStgMedium(&written);
+        return true;
+    }
+    std::wstring m_text;
+    HRESULT m_written = E_FAIL;
+};
+
+class ReplayCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fw::DeleteAppRegistryKey();
+        ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", m_base.Path()));
+        m_app = std::make_unique<CKaviloApp>();
+        ASSERT_TRUE(m_app->InitInstance());
+        m_frame = m_app->GetMainFrame();
+        m_tree = m_frame->GetLeftView().GetSafeHwnd();
+        Pump();
+        TestDataObject* object = TestDataObject::Create();
+        object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'i', 0, 0, 0}));
+        object->Offer(Fmt(m_html), GlobalMedium({'<', 'p', '>', 0}));
+        ASSERT_EQ(SetOleClipboard(object), S_OK);
+        object->Release();
+        Command(ID_EDIT_PASTE);
+        // The source goes away; only the snapshot is left.
+        ASSERT_EQ(SetOleClipboard(nullptr), S_OK);
+    }
+    void TearDown() override
+    {
+        ::OleSetClipboard(nullptr);
+        if (m_app) m_app->ExitInstance();
+        m_app.reset();
+        fw::DeleteAppRegistryKey();
+    }
+    void Command(UINT id)
+    {
+        ::SendMessageW(m_frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        Pump();
+    }
+
+    const UINT m_html = ::RegisterClipboardFormatW(L"HTML Format");
+    fw::MessageBoxRecorder m_boxes;
+    ScratchDir m_base;
+    std::unique_ptr<CKaviloApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    HWND m_tree = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ReplayCommand, PutsTheSnapshotOrTheSelectedEntryBackOnTheClipboard)
+{
+    HMENU menu = ::GetMenu(m_frame->GetSafeHwnd());
+    wchar_t text[64] = {};
+    ::GetMenuStringW(menu, ID_EDIT_REPLAY, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"クリップボードに戻す(&R)");
+
+    EXPECT_TRUE(ClipboardFormats().empty());
+    TreeView_SelectItem(m_tree, TreeView_GetRoot(m_tree));
+    Command(ID_EDIT_REPLAY);
+    EXPECT_EQ(ClipboardFormats(), (std::vector<UINT>{CF_UNICODETEXT, m_html}));
+    // A program that pastes gets the captured bytes.
+    fw::ComPtr<IDataObject> clipboard;
+    ASSERT_EQ(::OleGetClipboard(&clipboard), S_OK);
+    FORMATETC fmt = Fmt(CF_UNICODETEXT);
+    fw::StgMedium medium;
+    ASSERT_EQ(clipboard->GetData(&fmt, &medium), S_OK);
+    EXPECT_STREQ(fw::GlobalLockView(medium->hGlobal).As<const wchar_t>(), L"hi");
+    medium.Reset();
+    clipboard.Reset();
+
+    const std::vector<HTREEITEM> entries = Children(m_tree, TreeView_GetRoot(m_tree));
+    ASSERT_EQ(entries.size(), 2u);
+    TreeView_SelectItem(m_tree, entries[1]);
+    Command(ID_EDIT_REPLAY);
+    EXPECT_EQ(ClipboardFormats(), std::vector<UINT>{m_html});
+
+    // At exit what can be kept stays on the clipboard without the program.
+    m_app->ExitInstance();
+    m_app.reset();
+    ASSERT_TRUE(OpenClipboardPatiently());
+    HANDLE kept = ::GetClipboardData(m_html);
+    ASSERT_TRUE(kept);
+    EXPECT_STREQ(static_cast<const char*>(fw::GlobalLockView(kept).Data()), "<p>");
+    ::CloseClipboard();
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+TEST_F(ReplayCommand, TheTreesDragDeliversTheSnapshotAndShowsWhatTheTargetWrote)
+{
+    // A drop target of the program under test, where the cursor is. (A static control
+    // would be transparent to the hit test.)
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"OrvettaTestDropTarget";
+    ::RegisterClassW(&windowClass);
+    HWND target = ::CreateWindowExW(0, windowClass.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 300, 200, 100, 100,
+                                    m_frame->GetSafeHwnd(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(target);
+    ::SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    TextTarget dropTarget;
+    ASSERT_TRUE(dropTarget.Register(target));
+    RECT r;
+    ::GetWindowRect(target, &r);
+    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Pump();
+
+    // The tree reports a drag of its root; the button is already up, so it drops at once.
+    NMTREEVIEWW drag = {};
+    drag.hdr.hwndFrom = m_tree;
+    drag.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(m_tree));
+    drag.hdr.code = TVN_BEGINDRAGW;
+    drag.itemNew.hItem = TreeView_GetRoot(m_tree);
+    drag.itemNew.lParam = 0;
+    ::SendMessageW(::GetParent(m_tree), WM_NOTIFY, drag.hdr.idFrom, reinterpret_cast<LPARAM>(&drag));
+    Pump();
+    dropTarget.Revoke();
+    ::DestroyWindow(target);
+    ASSERT_EQ(dropTarget.m_text, L"hi");
+    EXPECT_EQ(dropTarget.m_written, S_OK);
+    const std::vector<HTREEITEM> items = Children(m_tree, TreeView_GetRoot(m_tree));
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(ItemText(m_tree, items[2]), L"ターゲットが設定したデータ");
+    const std::vector<HTREEITEM> writes = Children(m_tree, items[2]);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(ItemText(m_tree, writes[0]), L"CFSTR_PERFORMEDDROPEFFECT");
+    const std::shared_ptr<CCBData>& writeBack = m_app->GetDocument()->GetWriteBack();
+    ASSERT_TRUE(writeBack);
+    EXPECT_EQ(writeBack->m_properties, std::vector<std::wstring>{L"ドロップ効果\tDROPEFFECT_COPY (1)"});
+    const CCBData& performed = *(*writeBack->m_children)[0];
+    EXPECT_EQ(performed.m_properties, std::vector<std::wstring>{L"ドロップ効果\tDROPEFFECT_COPY (1)"});
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(performed.ReadData(bytes));
+    EXPECT_EQ(bytes, (std::vector<BYTE>{1, 0, 0, 0}));
+}
+
+TEST_F(ReplayCommand, AnEntryDroppedOnTheProgramsOwnDropAreaIsCapturedAgain)
+{
+    // The drop replaces the snapshot the drag is serving from; the data object keeps it.
+    RECT r;
+    ::GetWindowRect(m_frame->GetDropArea(false).GetSafeHwnd(), &r);
+    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const std::shared_ptr<CCBDataArray> before = m_app->GetDocument()->GetSnapshot();
+    const CCBData* html = (*before)[1].get();
+    const fw::DragResult result = m_app->GetDocument()->DragOut(html);
+    EXPECT_EQ(result.hr, DRAGDROP_S_DROP);
+    EXPECT_EQ(result.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    const std::shared_ptr<CCBDataArray> after = m_app->GetDocument()->GetSnapshot();
+    ASSERT_TRUE(after);
+    ASSERT_NE(after, before);
+    ASSERT_EQ(after->size(), 1u);
+    EXPECT_EQ((*after)[0]->m_fmt.cfFormat, m_html);
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE((*after)[0]->ReadData(bytes));
+    EXPECT_EQ(bytes, (std::vector<BYTE>{'<', 'p', '>', 0}));
+    EXPECT_EQ(ItemText(m_tree, TreeView_GetRoot(m_tree)).rfind(L"ドロップデータ ", 0), 0u);
+}
