@@ -2,6 +2,11 @@
 // snapshot, as text or JSON, optionally saving every entry's bytes.
 //
 //   kavilo-dump [--format NAME] [--json] [--save DIR]
+//   kavilo-dump [--format NAME] --offer [--seconds N]
+//
+// --offer puts what was captured back on the clipboard and serves it until Enter, Ctrl+C
+// or N seconds, then leaves on the clipboard what can be kept without the program; every
+// request and write it answers is told on stderr.
 //
 // NAME is a format description as the program shows it ("CF_UNICODETEXT",
 // "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
@@ -15,7 +20,9 @@
 #include "capture/FormatCatalogue.h"
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
+#include "capture/ReplayDataObject.h"
 #include "capture/TempStore.h"
+#include "framework/Clipboard.h"
 #include "framework/Format.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
@@ -67,7 +74,10 @@ void Write(HANDLE handle, const std::string& utf8)
     ::WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-void Error(const std::wstring& text) { Write(::GetStdHandle(STD_ERROR_HANDLE), ToUtf8(text + L"\n")); }
+void Error(const std::wstring& text)
+{
+    Write(::GetStdHandle(STD_ERROR_HANDLE), ToUtf8(text + L"\n"));
+}
 
 class ConsoleProgress : public ICaptureProgress {
 public:
@@ -94,6 +104,7 @@ int Usage(const std::wstring& problem)
 {
     if (!problem.empty()) Error(problem);
     Error(L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ]");
+    Error(L"        kavilo-dump [--format 形式名|番号] --offer [--seconds 秒数]");
     return 2;
 }
 
@@ -110,6 +121,56 @@ std::optional<size_t> FindFormat(const std::vector<FORMATETC>& offered, const st
     return std::nullopt;
 }
 
+// Set when a line of standard input arrives (Enter at a console, a line through a pipe).
+HANDLE g_enter = nullptr;
+
+DWORD WINAPI WatchInput(void*)
+{
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (::GetConsoleMode(input, &mode)) ::SetConsoleMode(input, mode | ENABLE_LINE_INPUT);
+    char buffer[256];
+    DWORD got = 0;
+    while (::ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got) {
+        for (DWORD i = 0; i < got; ++i)
+            if (buffer[i] == '\n' || buffer[i] == '\r') ::SetEvent(g_enter);
+    }
+    return 0;  // the end of the input is no request to stop: a script may close it
+}
+
+// Offers the snapshot on the clipboard and serves it, answering requests as window
+// messages arrive, until Enter, Ctrl+C or the deadline; then flushes what can be kept.
+int Offer(const std::shared_ptr<CCBDataArray>& snapshot, DWORD seconds)
+{
+    fw::ComPtr<CReplayDataObject> replay = CReplayDataObject::ForSnapshot(snapshot);
+    if (!replay) return 1;
+    replay->SetLog([](const std::wstring& line) { Error(line); });
+    if (FAILED(fw::SetOleClipboardWithRetry(replay.Get(), 2000))) {
+        Error(L"クリップボードに戻せませんでした。");
+        return 1;
+    }
+    Error(seconds ? fw::Format(L"クリップボードに戻しました。Enter、Ctrl+C または %lu 秒で終わります。",
+                               static_cast<unsigned long>(seconds))
+                  : std::wstring(L"クリップボードに戻しました。Enter または Ctrl+C で終わります。"));
+    fw::UniqueHandle enter(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_enter = enter.Get();
+    fw::UniqueHandle watcher(::CreateThread(nullptr, 0, &WatchInput, nullptr, 0, nullptr));
+    const ULONGLONG deadline = seconds ? ::GetTickCount64() + seconds * 1000ull : 0;
+    while (!g_stop && (!deadline || ::GetTickCount64() < deadline)) {
+        HANDLE wait = enter.Get();
+        // Ctrl+C arrives on another thread: look at the flag at least ten times a second.
+        if (::MsgWaitForMultipleObjects(1, &wait, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    if (::OleIsCurrentClipboard(replay.Get()) == S_OK) ::OleFlushClipboard();
+    // The watcher may still wait for input; the process ends it.
+    return 0;
+}
+
 void ReportMessages(const fw::MessageBoxRecorder& boxes, size_t from)
 {
     for (size_t i = from; i < boxes.Boxes().size(); ++i) Error(boxes.Boxes()[i].text);
@@ -122,10 +183,20 @@ int wmain(int argc, wchar_t** argv)
     std::optional<std::wstring> formatName;
     std::wstring saveFolder;
     bool json = false;
+    bool offer = false;
+    DWORD seconds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--json") {
             json = true;
+        } else if (arg == L"--offer") {
+            offer = true;
+        } else if (arg == L"--seconds" && i + 1 < argc) {
+            wchar_t* end = nullptr;
+            const unsigned long value = std::wcstoul(argv[++i], &end, 10);
+            if (!end || *end != L'\0' || value == 0 || value > 86400)
+                return Usage(L"秒数が正しくありません: " + std::wstring(argv[i]));
+            seconds = static_cast<DWORD>(value);
         } else if (arg == L"--format" && i + 1 < argc) {
             formatName = argv[++i];
         } else if (arg == L"--save" && i + 1 < argc) {
@@ -136,6 +207,7 @@ int wmain(int argc, wchar_t** argv)
             return Usage(L"不明な引数です: " + arg);
         }
     }
+    if (seconds && !offer) return Usage(L"--seconds は --offer と使います。");
 
     // Messages the program would show in a box go to stderr instead.
     fw::MessageBoxRecorder boxes;
@@ -198,16 +270,21 @@ int wmain(int argc, wchar_t** argv)
             ReportMessages(boxes, 0);
             const size_t shown = boxes.Boxes().size();
 
-            SnapshotReportInput input;
-            input.title = title;
-            ListFormatTexts(offered, input.offered);
-            input.snapshot = snapshot.get();
-            if (!saveFolder.empty()) {
-                ::CreateDirectoryW(saveFolder.c_str(), nullptr);
-                input.saveFolder = saveFolder;
+            if (offer && snapshot) {
+                status = Offer(snapshot, seconds);
+                ReportMessages(boxes, shown);
+            } else {
+                SnapshotReportInput input;
+                input.title = title;
+                ListFormatTexts(offered, input.offered);
+                input.snapshot = snapshot.get();
+                if (!saveFolder.empty()) {
+                    ::CreateDirectoryW(saveFolder.c_str(), nullptr);
+                    input.saveFolder = saveFolder;
+                }
+                Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildJsonReport(input) : BuildTextReport(input));
+                ReportMessages(boxes, shown);
             }
-            Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildJsonReport(input) : BuildTextReport(input));
-            ReportMessages(boxes, shown);
         }
     }
     store.CleanUpTempFolder();

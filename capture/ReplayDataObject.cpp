@@ -544,7 +544,7 @@ HRESULT CReplayDataObject::GetData(FORMATETC* fmt, STGMEDIUM* medium)
         std::memset(medium, 0, sizeof *medium);
         hr = E_OUTOFMEMORY;
     }
-    Log(L"GetData", *fmt, hr);
+    Log(L"GetData", *fmt, hr, SUCCEEDED(hr) ? medium->tymed : 0);
     return hr;
 }
 
@@ -557,7 +557,7 @@ HRESULT CReplayDataObject::GetDataHere(FORMATETC* fmt, STGMEDIUM* medium)
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     }
-    Log(L"GetDataHere", *fmt, hr);
+    Log(L"GetDataHere", *fmt, hr, SUCCEEDED(hr) ? medium->tymed : 0);
     return hr;
 }
 
@@ -629,7 +629,7 @@ HRESULT CReplayDataObject::SetData(FORMATETC* fmt, STGMEDIUM* medium, BOOL relea
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     }
-    Log(L"SetData", *fmt, hr);
+    Log(L"SetData", *fmt, hr, 0);
     if (SUCCEEDED(hr) && m_writeListener) {
         try {
             m_writeListener();
@@ -653,13 +653,17 @@ HRESULT CReplayDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-void CReplayDataObject::Log(const wchar_t* call, const FORMATETC& fmt, HRESULT hr) const
+void CReplayDataObject::Log(const wchar_t* call, const FORMATETC& fmt, HRESULT hr, DWORD given) const
 {
     if (!m_log) return;
     try {
-        m_log(fw::Format(L"%ls %ls lindex %ld %ls-> 0x%08lX", call, GetFormatEtcText(fmt).c_str(),
-                         static_cast<long>(fmt.lindex), GetTymedText(fmt.tymed).c_str(),
-                         static_cast<unsigned long>(hr)));
+        // The request, then the answer and the medium given: "GetData CF_TEXT lindex -1 HGLOBAL -> 0x00000000 HGLOBAL".
+        std::wstring line =
+            fw::Format(L"%ls %ls lindex %ld %ls-> 0x%08lX", call, GetFormatEtcText(fmt).c_str(),
+                       static_cast<long>(fmt.lindex), GetTymedText(fmt.tymed).c_str(), static_cast<unsigned long>(hr));
+        if (given) line += L" " + GetTymedText(given);
+        while (!line.empty() && line.back() == L' ') line.pop_back();
+        m_log(line);
     } catch (...) {
     }
 }

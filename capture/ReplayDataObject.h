@@ -86,7 +86,7 @@ private:
     HRESULT Find(const FORMATETC& fmt, const Item*& item, const CCBData*& entry, DWORD& tymed) const;
     HRESULT Render(const FORMATETC& fmt, STGMEDIUM* medium, bool here);
     HRESULT FindWrite(const FORMATETC& fmt, const CReplayWrite*& write) const;
-    void Log(const wchar_t* call, const FORMATETC& fmt, HRESULT hr) const;
+    void Log(const wchar_t* call, const FORMATETC& fmt, HRESULT hr, DWORD given) const;
 
     std::vector<Item> m_items;
     std::vector<CReplayWrite> m_writes;

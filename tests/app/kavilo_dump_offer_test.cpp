@@ -1,0 +1,133 @@
+// kavilo-dump --offer run as its own process: it captures another program's clipboard,
+// offers the capture again, serves it until told to stop, and leaves what can be kept.
+#include "app/SnapshotReport.h"
+#include "framework/Handles.h"
+#include "tests/ControlReading.h"
+#include "tests/TestSupport.h"
+#include "tests/capture/ClipboardListing.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+std::string ReadAll(HANDLE pipe)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    return text;
+}
+
+// kavilo-dump with its input and error output on pipes, running while the test goes on.
+class Dump {
+public:
+    explicit Dump(const std::wstring& arguments)
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE inRead, inWrite, errRead, errWrite;
+        if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) return;
+        fw::UniqueHandle inR(inRead), errW(errWrite);
+        m_input.Reset(inWrite);
+        m_errors.Reset(errRead);
+        ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = inRead;
+        si.hStdOutput = errWrite;
+        si.hStdError = errWrite;
+        std::wstring command = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" " + arguments;
+        PROCESS_INFORMATION pi = {};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return;
+        m_process.Reset(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+        m_id = pi.dwProcessId;
+    }
+    // True once the clipboard belongs to the dump.
+    bool WaitServing() const
+    {
+        const ULONGLONG deadline = ::GetTickCount64() + 30000;
+        while (::GetTickCount64() < deadline) {
+            DWORD owner = 0;
+            if (HWND window = ::GetClipboardOwner()) ::GetWindowThreadProcessId(window, &owner);
+            if (owner == m_id) return true;
+            if (::WaitForSingleObject(m_process.Get(), 50) == WAIT_OBJECT_0) return false;
+        }
+        return false;
+    }
+    void PressEnter() const
+    {
+        DWORD written = 0;
+        ::WriteFile(m_input.Get(), "\n", 1, &written, nullptr);
+    }
+    // Waits for the end; the exit status and everything it wrote.
+    DWORD Finish(std::string& output)
+    {
+        if (!m_process) return 99;
+        m_input.Reset();
+        ::WaitForSingleObject(m_process.Get(), 60000);
+        output = ReadAll(m_errors.Get());
+        DWORD code = 99;
+        ::GetExitCodeProcess(m_process.Get(), &code);
+        return code;
+    }
+
+private:
+    fw::UniqueHandle m_process, m_input, m_errors;
+    DWORD m_id = 0;
+};
+
+bool Contains(const std::string& text, const std::wstring& wanted)
+{
+    return text.find(ToUtf8(wanted)) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(KaviloDumpOffer, ServesTheCaptureUntilEnterAndLeavesItOnTheClipboard)
+{
+    PeerProcess source(L"clipboard_source", L"text");
+    ASSERT_TRUE(source.WaitReady());
+    const std::vector<std::string> original = ListClipboard();
+    ASSERT_FALSE(original.empty());
+
+    Dump dump(L"--offer");
+    ASSERT_TRUE(dump.WaitServing());
+    EXPECT_EQ(source.Finish(), 0u);
+    // Another program pasting now sees what the source offered, from the dump.
+    EXPECT_EQ(ListClipboard(), original);
+    dump.PressEnter();
+    std::string output;
+    EXPECT_EQ(dump.Finish(output), 0u) << output;
+    EXPECT_TRUE(Contains(output, L"クリップボードに戻しました。")) << output;
+    EXPECT_TRUE(Contains(output, L"GetData CF_UNICODETEXT lindex -1 HGLOBAL ISTREAM -> 0x00000000 HGLOBAL\n"))
+        << output;
+
+    // Without the program, the text stays.
+    ASSERT_TRUE(OpenClipboardPatiently());
+    HANDLE text = ::GetClipboardData(CF_UNICODETEXT);
+    ASSERT_TRUE(text);
+    EXPECT_STREQ(static_cast<const wchar_t*>(fw::GlobalLockView(text).Data()), L"別のプロセスのテキスト");
+    ::CloseClipboard();
+}
+
+TEST(KaviloDumpOffer, EndsAfterItsSecondsAndRefusesBadOnes)
+{
+    PeerProcess source(L"clipboard_source", L"text");
+    ASSERT_TRUE(source.WaitReady());
+    Dump dump(L"--offer --seconds 1");
+    ASSERT_TRUE(dump.WaitServing());
+    std::string output;
+    EXPECT_EQ(dump.Finish(output), 0u) << output;  // no Enter: the second runs out
+    EXPECT_TRUE(Contains(output, L"1 秒で終わります。")) << output;
+    EXPECT_EQ(source.Finish(), 0u);
+
+    for (const wchar_t* bad : {L"--offer --seconds 0", L"--offer --seconds x", L"--seconds 5"}) {
+        Dump refused(bad);
+        EXPECT_EQ(refused.Finish(output), 2u) << bad;
+    }
+}
