@@ -1,16 +1,19 @@
 // kavilo-dump: captures the clipboard with the program's own engine and prints the
-// snapshot, as text or JSON, optionally saving every entry's bytes.
+// snapshot, as text or JSON, optionally saving every entry's bytes and the whole
+// snapshot to a snapshot file; or reports a saved snapshot file instead of the clipboard.
 //
-//   kavilo-dump [--format NAME] [--json] [--save DIR]
-//   kavilo-dump [--format NAME] --offer [--seconds N]
+//   kavilo-dump [--format NAME] [--json] [--save DIR] [--write FILE]
+//   kavilo-dump --read FILE [--json] [--save DIR]
+//   kavilo-dump [--format NAME | --read FILE] --offer [--seconds N]
 //
-// --offer puts what was captured back on the clipboard and serves it until Enter, Ctrl+C
-// or N seconds, then leaves on the clipboard what can be kept without the program; every
-// request and write it answers is told on stderr.
+// --offer puts the capture or the saved snapshot back on the clipboard and serves it
+// until Enter, Ctrl+C or N seconds, then leaves on the clipboard what can be kept without
+// the program; every request and write it answers is told on stderr.
 //
 // NAME is a format description as the program shows it ("CF_UNICODETEXT",
 // "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
-// 1 the clipboard could not be read or captured, 2 bad arguments.
+// 1 the clipboard could not be read or captured, or a snapshot file not read or written,
+// 2 bad arguments.
 #include "app/FormatChoice.h"
 #include "app/SnapshotReport.h"
 #include "capture/CBData.h"
@@ -21,6 +24,7 @@
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/ReplayDataObject.h"
+#include "capture/SnapshotFile.h"
 #include "capture/TempStore.h"
 #include "framework/Clipboard.h"
 #include "framework/Format.h"
@@ -74,8 +78,10 @@ void Write(HANDLE handle, const std::string& utf8)
     ::WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-void Error(const std::wstring& text)
+void Error(std::wstring text)
 {
+    // Messages made for a message box break their lines with CR LF.
+    for (size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", at)) text.erase(at, 1);
     Write(::GetStdHandle(STD_ERROR_HANDLE), ToUtf8(text + L"\n"));
 }
 
@@ -103,8 +109,10 @@ private:
 int Usage(const std::wstring& problem)
 {
     if (!problem.empty()) Error(problem);
-    Error(L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ]");
-    Error(L"        kavilo-dump [--format 形式名|番号] --offer [--seconds 秒数]");
+    Error(
+        L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ] [--write ファイル]\n"
+        L"       kavilo-dump --read ファイル [--json] [--save フォルダ]\n"
+        L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]");
     return 2;
 }
 
@@ -127,8 +135,6 @@ HANDLE g_enter = nullptr;
 DWORD WINAPI WatchInput(void*)
 {
     HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    if (::GetConsoleMode(input, &mode)) ::SetConsoleMode(input, mode | ENABLE_LINE_INPUT);
     char buffer[256];
     DWORD got = 0;
     while (::ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got) {
@@ -176,12 +182,51 @@ void ReportMessages(const fw::MessageBoxRecorder& boxes, size_t from)
     for (size_t i = from; i < boxes.Boxes().size(); ++i) Error(boxes.Boxes()[i].text);
 }
 
+// Captures the clipboard (or the one chosen format) into `snapshot`; 0, or 1 when the
+// clipboard cannot be read or captured. `captured` tells whether the capture ran, so
+// that what it took is reported even when memory ran out.
+int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInfo& info,
+                     std::shared_ptr<CCBDataArray>& snapshot, ConsoleProgress& progress, bool& captured)
+{
+    info.title = fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber());
+    info.taken = SnapshotTimeNow();
+    info.how = L"console";
+    COleDataObject clipboard;
+    if (!clipboard.AttachClipboard()) {
+        Error(L"クリップボードを読めません。");
+        return 1;
+    }
+    std::vector<FORMATETC> offered;
+    ListFormats(clipboard, offered);
+    std::vector<FORMATETC> capture = offered;
+    if (formatName) {
+        const std::optional<size_t> chosen = FindFormat(offered, *formatName);
+        if (!chosen) {
+            Error(L"その形式はクリップボードにありません: " + *formatName);
+            return 1;
+        }
+        capture = FormatsForChoice(offered, *chosen);
+    }
+    ListFormatTexts(offered, info.offered);
+    int status = 0;
+    captured = true;
+    try {
+        snapshot->Capture(clipboard, capture, progress);
+    } catch (const std::bad_alloc&) {
+        snapshot.reset();
+        Error(L"メモリが足りません。");
+        status = 1;
+    }
+    clipboard.Release();
+    return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     std::optional<std::wstring> formatName;
-    std::wstring saveFolder;
+    std::wstring saveFolder, readFile, writeFile;
     bool json = false;
     bool offer = false;
     DWORD seconds = 0;
@@ -201,12 +246,18 @@ int wmain(int argc, wchar_t** argv)
             formatName = argv[++i];
         } else if (arg == L"--save" && i + 1 < argc) {
             saveFolder = argv[++i];
+        } else if (arg == L"--read" && i + 1 < argc) {
+            readFile = argv[++i];
+        } else if (arg == L"--write" && i + 1 < argc) {
+            writeFile = argv[++i];
         } else if (arg == L"--help" || arg == L"-h") {
             return Usage(L"");
         } else {
             return Usage(L"不明な引数です: " + arg);
         }
     }
+    if (!readFile.empty() && (formatName || !writeFile.empty()))
+        return Usage(L"--read は --format、--write と一緒には使えません。");
     if (seconds && !offer) return Usage(L"--seconds は --offer と使います。");
 
     // Messages the program would show in a box go to stderr instead.
@@ -236,55 +287,44 @@ int wmain(int argc, wchar_t** argv)
 
     int status = 0;
     {
-        const std::wstring title = fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber());
-        COleDataObject clipboard;
-        std::vector<FORMATETC> offered;
-        std::vector<FORMATETC> capture;
+        CSnapshotInfo info;
         auto snapshot = std::make_shared<CCBDataArray>();
-        if (!clipboard.AttachClipboard()) {
-            Error(L"クリップボードを読めません。");
-            status = 1;
-        } else {
-            ListFormats(clipboard, offered);
-            capture = offered;
-            if (formatName) {
-                const std::optional<size_t> chosen = FindFormat(offered, *formatName);
-                if (!chosen) {
-                    Error(L"その形式はクリップボードにありません: " + *formatName);
-                    status = 1;
-                } else {
-                    capture = FormatsForChoice(offered, *chosen);
-                }
-            }
-        }
-        if (status == 0) {
-            ConsoleProgress progress;
-            try {
-                snapshot->Capture(clipboard, capture, progress);
-            } catch (const std::bad_alloc&) {
-                snapshot.reset();
-                Error(L"メモリが足りません。");
+        ConsoleProgress progress;
+        bool report = false;
+        if (!readFile.empty()) {
+            const SnapshotFileResult read = OpenSnapshotFile(readFile, info, snapshot, progress);
+            if (!read.Done()) {
+                Error(read.message);
                 status = 1;
             }
-            clipboard.Release();
-            ReportMessages(boxes, 0);
-            const size_t shown = boxes.Boxes().size();
-
-            if (offer && snapshot) {
-                status = Offer(snapshot, seconds);
-                ReportMessages(boxes, shown);
-            } else {
-                SnapshotReportInput input;
-                input.title = title;
-                ListFormatTexts(offered, input.offered);
-                input.snapshot = snapshot.get();
-                if (!saveFolder.empty()) {
-                    ::CreateDirectoryW(saveFolder.c_str(), nullptr);
-                    input.saveFolder = saveFolder;
-                }
-                Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildJsonReport(input) : BuildTextReport(input));
-                ReportMessages(boxes, shown);
+            report = status == 0;
+        } else {
+            status = CaptureClipboard(formatName, info, snapshot, progress, report);
+        }
+        ReportMessages(boxes, 0);
+        const size_t shown = boxes.Boxes().size();
+        if (report && !offer) {
+            SnapshotReportInput input;
+            input.title = info.title;
+            input.offered = info.offered;
+            input.snapshot = snapshot.get();
+            if (!saveFolder.empty()) {
+                ::CreateDirectoryW(saveFolder.c_str(), nullptr);
+                input.saveFolder = saveFolder;
             }
+            Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildJsonReport(input) : BuildTextReport(input));
+            ReportMessages(boxes, shown);
+        }
+        if (status == 0 && !writeFile.empty() && snapshot) {
+            const SnapshotFileResult written = SaveSnapshotFile(writeFile, info, *snapshot, progress);
+            if (!written.Done()) {
+                Error(written.message);
+                status = 1;
+            }
+        }
+        if (status == 0 && report && offer && snapshot) {
+            status = Offer(snapshot, seconds);
+            ReportMessages(boxes, shown);
         }
     }
     store.CleanUpTempFolder();

@@ -98,6 +98,12 @@ struct MenuTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DestroyMenu(h); }
 };
+// Memory device contexts (CreateCompatibleDC), deleted with DeleteDC.
+struct MemoryDCTraits {
+    using Type = HDC;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() noexcept { return nullptr; }
@@ -117,6 +123,7 @@ using UniqueMetaFile = Unique<MetaFileTraits>;
 using UniqueIcon = Unique<IconTraits>;
 using UniqueMenu = Unique<MenuTraits>;
 using UniqueRegKey = Unique<RegKeyTraits>;
+using UniqueMemoryDC = Unique<MemoryDCTraits>;
 
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;

@@ -131,3 +131,32 @@ TEST(KaviloDumpOffer, EndsAfterItsSecondsAndRefusesBadOnes)
         EXPECT_EQ(refused.Finish(output), 2u) << bad;
     }
 }
+
+TEST(KaviloDumpOffer, ASavedSnapshotIsOfferedAsItsSourceOfferedIt)
+{
+    ScratchDir dir;
+    const std::wstring file = dir / L"saved.snapshot";
+    std::vector<std::string> original;
+    {
+        PeerProcess source(L"clipboard_source", L"ole");
+        ASSERT_TRUE(source.WaitReady());
+        original = ListClipboard();
+        std::string output;
+        Dump save(L"--write \"" + file + L"\"");
+        EXPECT_EQ(save.Finish(output), 0u) << output;
+        EXPECT_EQ(source.Finish(), 0u);
+    }
+    // The source offered its stream twice; a snapshot holds it once.
+    ASSERT_EQ(original.size(), 4u);
+    ASSERT_EQ(original[1], original[2]);
+    original.erase(original.begin() + 2);
+
+    Dump dump(L"--read \"" + file + L"\" --offer");
+    ASSERT_TRUE(dump.WaitServing());
+    EXPECT_EQ(ListClipboard(), original);
+    dump.PressEnter();
+    std::string output;
+    EXPECT_EQ(dump.Finish(output), 0u) << output;
+    EXPECT_TRUE(Contains(output, L"GetData \"Orvetta Peer Stream\" lindex -1 ISTREAM -> 0x00000000 ISTREAM\n"))
+        << output;
+}

@@ -184,3 +184,62 @@ TEST(KaviloDump, NestedEntriesAndFilesOfAGroup)
     EXPECT_TRUE(Contains(run.out, L"=> 3.3 same.txt\n")) << run.out;
     EXPECT_EQ(peer.Finish(), 0u);
 }
+
+// What a capture printed is printed again from the snapshot file it wrote, to the byte,
+// with the entries' bytes saved alike: text, mixed formats with a duplicate, a stream and a
+// picture, dropped files with a file group.
+TEST(KaviloDump, ASnapshotFileReadsBackAsTheCapturePrintedIt)
+{
+    ScratchDir dropped;
+    ASSERT_TRUE(::CreateDirectoryW((dropped / L"sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(dropped / L"sub\\inner.txt", {'i', 'n'}));
+    struct Source {
+        const wchar_t* peer;
+        std::wstring arguments;
+    };
+    const Source sources[] = {{L"clipboard_source", L"text"},
+                              {L"clipboard_source", L"ole"},
+                              {L"group_source", L"\"" + dropped.Path() + L"\""}};
+    ScratchDir files;
+    int serial = 0;
+    for (const Source& source : sources) {
+        PeerProcess peer(source.peer, source.arguments);
+        ASSERT_TRUE(peer.WaitReady()) << source.arguments;
+        const std::wstring file = files / (std::to_wstring(++serial) + L".kavilo");
+        ScratchDir savedLive, savedRead;
+        const DumpRun live = RunDump(L"--json --save \"" + savedLive.Path() + L"\" --write \"" + file + L"\"");
+        EXPECT_EQ(peer.Finish(), 0u);
+        ASSERT_EQ(live.status, 0u) << live.err;
+        const DumpRun read = RunDump(L"--read \"" + file + L"\" --json --save \"" + savedRead.Path() + L"\"");
+        ASSERT_EQ(read.status, 0u) << read.err;
+        EXPECT_EQ(read.out, live.out);
+        EXPECT_GT(nlohmann::json::parse(read.out)["entries"].size(), 0u) << read.out;
+        const std::vector<std::wstring> names = ListNames(savedLive.Path());
+        EXPECT_EQ(ListNames(savedRead.Path()), names);
+        for (const std::wstring& name : names) {
+            std::vector<uint8_t> a(64), b(64);
+            DWORD gotA = 0, gotB = 0;
+            fw::UniqueFile fa(::CreateFileW((savedLive / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+            fw::UniqueFile fb(::CreateFileW((savedRead / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(::ReadFile(fa.Get(), a.data(), 64, &gotA, nullptr) &&
+                        ::ReadFile(fb.Get(), b.data(), 64, &gotB, nullptr));
+            a.resize(gotA), b.resize(gotB);
+            EXPECT_EQ(a, b) << name;
+        }
+        // The text report too.
+        EXPECT_TRUE(Contains(RunDump(L"--read \"" + file + L"\"").out, L"提供された形式:\n"));
+    }
+}
+
+TEST(KaviloDump, AFileThatIsNoSnapshotIsReportedAndNothingPrinted)
+{
+    ScratchDir folder;
+    ASSERT_TRUE(WriteBytes(folder / L"plain.kavilo", {'n', 'o', 't', ' ', 'o', 'l', 'e'}));
+    const DumpRun run = RunDump(L"--read \"" + (folder / L"plain.kavilo") + L"\" --json");
+    EXPECT_EQ(run.status, 1u);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_TRUE(Contains(run.err, L"スナップショットを読み込めません。\n複合ファイルではありません。")) << run.err;
+    EXPECT_EQ(RunDump(L"--read x --format CF_TEXT").status, 2u);
+}
