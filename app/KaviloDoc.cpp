@@ -54,6 +54,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         old.reset();
     }
     m_snapshot = std::make_shared<CCBDataArray>();
+    ++m_snapshotSerial;
     try {
         CCopyingDialog progress;
         m_snapshot->Capture(source, capture, progress);
@@ -181,11 +182,13 @@ fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
     fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
     if (!replay) return {};
     Track(m_dragReplay, replay);
+    const unsigned serial = m_snapshotSerial;
     // A drag source may offer every effect; the snapshot itself is never changed.
     const fw::DragResult result =
         fw::DoDragDrop(replay.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, button);
-    // The drop may have replaced the snapshot (a drop on the program's own drop area).
-    if (m_snapshot && m_dragReplay.object == replay) {
+    // The drop may have replaced the snapshot (a drop on the program's own drop area):
+    // the effect then belongs to a snapshot that is gone.
+    if (m_snapshot && serial == m_snapshotSerial && m_dragReplay.object == replay) {
         ShowWrites(m_dragReplay);
         WriteBack().m_properties = {L"ドロップ効果\t" + (result.hr == DRAGDROP_S_DROP ? DropEffectText(result.effect)
                                                                                       : std::wstring(L"取り消し"))};

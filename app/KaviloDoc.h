@@ -72,6 +72,7 @@ private:
     ReplaySession m_clipboardReplay;
     ReplaySession m_dragReplay;
     std::shared_ptr<CCBData> m_writeBack;
+    unsigned m_snapshotSerial = 0;  // counts replaced snapshots: a drop may replace the one a drag serves
     std::shared_ptr<CCBDataArray> m_snapshot;
     std::vector<std::wstring> m_offeredFormats;
 };

@@ -239,4 +239,7 @@ TEST_F(ReplayCommand, AnEntryDroppedOnTheProgramsOwnDropAreaIsCapturedAgain)
     ASSERT_TRUE((*after)[0]->ReadData(bytes));
     EXPECT_EQ(bytes, (std::vector<BYTE>{'<', 'p', '>', 0}));
     EXPECT_EQ(ItemText(m_tree, TreeView_GetRoot(m_tree)).rfind(L"ドロップデータ ", 0), 0u);
+    // The drag's effect belonged to the snapshot that is gone.
+    EXPECT_FALSE(m_app->GetDocument()->GetWriteBack());
+    EXPECT_EQ(Children(m_tree, TreeView_GetRoot(m_tree)).size(), 1u);
 }
