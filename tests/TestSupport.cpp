@@ -124,11 +124,23 @@ PeerProcess::~PeerProcess()
     if (m_go) ::CloseHandle(m_go);
 }
 
-bool PeerProcess::WaitReady()
+bool PeerProcess::WaitReady(bool serveMessages)
 {
     if (!m_process) return false;
     HANDLE handles[2] = {m_ready, m_process};
-    return ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
+    if (!serveMessages) return ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
+    const ULONGLONG deadline = ::GetTickCount64() + 60000;
+    while (::GetTickCount64() < deadline) {
+        const DWORD r = ::MsgWaitForMultipleObjects(2, handles, FALSE, 100, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) return true;
+        if (r == WAIT_OBJECT_0 + 1) return false;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    return false;
 }
 
 DWORD PeerProcess::ExitCode() const

@@ -48,7 +48,9 @@ public:
     PeerProcess& operator=(const PeerProcess&) = delete;
     ~PeerProcess();
     // True once the peer signalled; false when it ended or took longer than a minute.
-    bool WaitReady();
+    // Serving this thread's messages meanwhile lets a peer take the clipboard from a
+    // window of this thread, which is asked to render what it left there.
+    bool WaitReady(bool serveMessages = false);
     // Lets the peer finish and returns its exit code.
     DWORD Finish();
     // The exit code of a peer that has ended (STILL_ACTIVE while it runs).

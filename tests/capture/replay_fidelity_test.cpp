@@ -112,7 +112,8 @@ TEST_P(ReplayFidelity, AnotherProgramReadsTheReplayAsItReadTheOriginal)
     auto snapshot = std::make_shared<CCBDataArray>();
     {
         PeerProcess source(peer, arguments);
-        ASSERT_TRUE(source.WaitReady()) << "source ended with " << source.ExitCode();
+        // The replay of the case before left the clipboard to a window of this thread.
+        ASSERT_TRUE(source.WaitReady(true)) << "source ended with " << source.ExitCode();
         original = ListClipboard();
         COleDataObject clipboard;
         ASSERT_TRUE(clipboard.AttachClipboard());
