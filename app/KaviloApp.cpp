@@ -11,6 +11,7 @@
 #include "res/resource.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 #include <windowsx.h>
 
@@ -91,7 +92,19 @@ bool CKaviloApp::InitInstance()
     }
     ::ShowWindow(m_frame->GetSafeHwnd(), showCommand);
     ::UpdateWindow(m_frame->GetSafeHwnd());
+    OpenFileOfCommandLine();
     return true;
+}
+
+void CKaviloApp::OpenFileOfCommandLine()
+{
+    // "Kavilo.exe FILE" opens a snapshot file, as a file association's open command does.
+    int argc = 0;
+    std::unique_ptr<LPWSTR, decltype(&::LocalFree)> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc),
+                                                         &::LocalFree);
+    if (!argv || argc < 2) return;
+    const std::wstring file = argv.get()[1];
+    if (!file.empty() && file[0] != L'/' && file[0] != L'-') m_document->OpenFile(file);
 }
 
 void CKaviloApp::RestorePlacement(int& showCommand)
