@@ -243,10 +243,6 @@ private:
         if (!file) return Fail(L"一時ファイルを読めません");
         fw::ComPtr<IStream> stream;
         if (!Create(Wide(out.name), stream)) return false;
-        ULARGE_INTEGER size;
-        size.QuadPart = entry.m_dataSize;
-        // Reserving the whole size first lets the file grow once rather than step by step.
-        if (FAILED(stream->SetSize(size))) return Fail(L"");
         std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry.m_dataSize)));
         for (uint64_t done = 0; done < entry.m_dataSize;) {
             if (Stopped()) return false;
