@@ -505,13 +505,15 @@ private:
                 if (!metafile) return Fail(L"ストリーム " + Wide(e.bits.name) + L" はメタファイルではありません。");
             }
             fw::UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(METAFILEPICT)));
-            fw::GlobalLockView view(block.Get());
-            if (!view) throw std::bad_alloc();
-            auto* header = view.As<METAFILEPICT>();
-            header->mm = e.mapMode;
-            header->xExt = e.xExt;
-            header->yExt = e.yExt;
-            header->hMF = metafile.Get();
+            {
+                fw::GlobalLockView view(block.Get());
+                if (!view) throw std::bad_alloc();
+                auto* header = view.As<METAFILEPICT>();
+                header->mm = e.mapMode;
+                header->xExt = e.xExt;
+                header->yExt = e.yExt;
+                header->hMF = metafile.Get();
+            }
             // The block names the metafile; the entry owns both, as after a capture.
             pict.m_hMetaFilePict = std::move(block);
             pict.m_hMetaFile = std::move(metafile);
