@@ -3,15 +3,19 @@
 #include "viewers/ImageViewDialog.h"
 
 #include "app/KaviloApp.h"
+#include "app/MainFrame.h"
 #include "capture/CBData_DIB.h"
 #include "capture/CBData_HBITMAP.h"
 #include "capture/CBData_HENHMF.h"
 #include "capture/CBDataCreateContext.h"
+#include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "res/resource.h"
 #include "res/imageview_resource.h"
 #include "tests/TestDataObject.h"
 #include "tests/capture/ImageTestSupport.h"
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <gtest/gtest.h>
@@ -276,4 +280,47 @@ TEST_F(ImageView, SaveAsDefaultViewStoresImageForTheEntrysKey)
               ERROR_SUCCESS);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvettaImageViewTest");
     fw::SetRegistryKey(L"Orvetta");
+}
+
+TEST(ImageViewInTheProgram, PastedPictureOpensOnTheImageTab)
+{
+    image_test::WicFactoryScope wic;
+    ASSERT_TRUE(wic.Get());
+    std::vector<uint8_t> bgra(64 * 48 * 4);
+    for (size_t i = 0; i < bgra.size(); i += 4) bgra[i + 2] = bgra[i + 3] = 0xFF;  // opaque red
+    const std::vector<uint8_t> png = image_test::EncodeWithWic(wic.Get(), GUID_ContainerFormatPng, 64, 48,
+                                                               GUID_WICPixelFormat32bppBGRA, 64 * 4, bgra);
+    ASSERT_FALSE(png.empty());
+
+    ScratchDir base;
+    fw::DeleteAppRegistryKey();
+    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
+    fw::MessageBoxRecorder boxes;
+    CKaviloApp app;
+    ASSERT_TRUE(app.InitInstance());
+    testing_support::TestDataObject* source = testing_support::TestDataObject::Create();
+    source->Offer(testing_support::Fmt(::RegisterClipboardFormatW(L"PNG")), testing_support::GlobalMedium(png));
+    ASSERT_EQ(testing_support::SetOleClipboard(source), S_OK);
+    source->Release();
+    CMainFrame* frame = app.GetMainFrame();
+    ::SendMessageW(frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_EDIT_PASTE, 0), 0);
+    Pump();
+    HWND tree = frame->GetLeftView().GetSafeHwnd();
+    TreeView_SelectItem(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
+    Pump();
+
+    // "PNG" opens on its picture, the last tab.
+    const std::vector<std::wstring> tabs = frame->GetKaviloView().GetTabCaptions();
+    ASSERT_FALSE(tabs.empty());
+    EXPECT_EQ(tabs.back(), L"画像");
+    auto* page = dynamic_cast<CImageViewDialog*>(frame->GetKaviloView().GetActivePage());
+    ASSERT_TRUE(page);
+    ::UpdateWindow(page->GetImageWindow().GetSafeHwnd());
+    Pump();
+    EXPECT_EQ(page->GetDlgItemText(IDC_IMAGE_CAPTION), L"64×48  32ビット/ピクセル 100.00 %");
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    ::OleSetClipboard(nullptr);
+    app.ExitInstance();
+    fw::DeleteAppRegistryKey();
 }
