@@ -265,23 +265,6 @@ TEST_F(ImageView, PicturesClaimingHugeSizesInAFewBytesAreNotDecoded)
     EXPECT_EQ(caption.substr(caption.size() - 9), L" 100.00 %");
 }
 
-TEST_F(ImageView, SaveAsDefaultViewStoresImageForTheEntrysKey)
-{
-    fw::SetRegistryKey(L"OrvettaImageViewTest");
-    fw::DeleteAppRegistryKey();
-    auto entry = std::make_shared<CCBData>();
-    entry->m_name = L"picture.webp";
-    CImageViewDialog(entry.get()).SaveAsDefaultView();
-    EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L".webp", L""), L"IMAGE");
-    fw::DeleteAppRegistryKey();
-    CImageViewDialog(nullptr).SaveAsDefaultView();
-    HKEY key = nullptr;
-    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\OrvettaImageViewTest\\Orvetta", 0, KEY_READ, &key),
-              ERROR_SUCCESS);
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvettaImageViewTest");
-    fw::SetRegistryKey(L"Orvetta");
-}
-
 TEST(ImageViewInTheProgram, PastedPictureOpensOnTheImageTab)
 {
     image_test::WicFactoryScope wic;
@@ -318,6 +301,9 @@ TEST(ImageViewInTheProgram, PastedPictureOpensOnTheImageTab)
     ::UpdateWindow(page->GetImageWindow().GetSafeHwnd());
     Pump();
     EXPECT_EQ(page->GetDlgItemText(IDC_IMAGE_CAPTION), L"64×48  32ビット/ピクセル 100.00 %");
+    // The set-default command stores the page's keyword for the format.
+    ::SendMessageW(frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_SET_DEFAULT_VIEW, 0), 0);
+    EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L"\"PNG\"", L""), L"IMAGE");
     EXPECT_TRUE(boxes.Boxes().empty());
 
     ::OleSetClipboard(nullptr);
