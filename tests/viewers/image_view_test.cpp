@@ -261,6 +261,7 @@ TEST_F(ImageView, PicturesClaimingHugeSizesInAFewBytesAreNotDecoded)
     EXPECT_TRUE(page.GetImage());
     // The stored depth is the decoder's to tell: Wine's reports run-length bitmaps as 32-bit.
     const std::wstring caption = Caption(page);
+    ASSERT_GE(caption.size(), 18u);
     EXPECT_EQ(caption.substr(0, 9), L"300×200  ");
     EXPECT_EQ(caption.substr(caption.size() - 9), L" 100.00 %");
 }
