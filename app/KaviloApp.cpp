@@ -1,16 +1,20 @@
 #include "app/KaviloApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/KaviloView.h"
 #include "app/SettingDialog.h"
 #include "capture/CaptureSettings.h"
+#include "capture/FormatCatalogue.h"
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/TempStore.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
+#include "viewers/ImageViewDialog.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 #include <windowsx.h>
 
@@ -77,6 +81,8 @@ bool CKaviloApp::InitInstance()
 
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
+    CKaviloView::SetPageFactory(ViewTab_Image,
+                                [](CCBData* entry) { return std::make_shared<CImageViewDialog>(entry); });
     m_document = std::make_unique<CKaviloDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (!m_frame->Create(m_document.get())) return false;
@@ -91,7 +97,19 @@ bool CKaviloApp::InitInstance()
     }
     ::ShowWindow(m_frame->GetSafeHwnd(), showCommand);
     ::UpdateWindow(m_frame->GetSafeHwnd());
+    OpenFileOfCommandLine();
     return true;
+}
+
+void CKaviloApp::OpenFileOfCommandLine()
+{
+    // "Kavilo.exe FILE" opens a snapshot file, as a file association's open command does.
+    int argc = 0;
+    std::unique_ptr<LPWSTR, decltype(&::LocalFree)> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc),
+                                                         &::LocalFree);
+    if (!argv || argc < 2) return;
+    const std::wstring file = argv.get()[1];
+    if (!file.empty() && file[0] != L'/' && file[0] != L'-') m_document->OpenFile(file);
 }
 
 void CKaviloApp::RestorePlacement(int& showCommand)

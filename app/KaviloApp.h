@@ -41,6 +41,7 @@ private:
     // The capture reads the settings through its own settings object.
     void PublishCaptureSettings();
     void RestorePlacement(int& showCommand);
+    void OpenFileOfCommandLine();
 
     ULONG_PTR m_gdiplusToken = 0;
     bool m_oleStarted = false;

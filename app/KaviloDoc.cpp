@@ -6,6 +6,8 @@
 #include "capture/FormatCatalogue.h"
 #include "capture/bytes/DropEffect.h"
 #include "framework/Clipboard.h"
+#include "capture/SnapshotFile.h"
+#include "framework/FileDialog.h"
 #include "framework/Format.h"
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
@@ -31,6 +33,24 @@ std::wstring MenuText(const std::wstring& text)
     return out;
 }
 
+fw::FileDialogRequest SnapshotFileRequest(const std::wstring& fileName)
+{
+    fw::FileDialogRequest request;
+    request.types = {{L"Orvetta スナップショット (*.kavilo)", L"*.kavilo"}};
+    request.defaultExtension = kSnapshotExtension;
+    request.fileName = fileName;
+    return request;
+}
+
+// A title as a file name: characters that file names cannot hold become "_".
+std::wstring FileNameFor(const std::wstring& title)
+{
+    std::wstring name = title;
+    for (wchar_t& c : name)
+        if (c < 0x20 || wcschr(L"<>:\"/\\|?*", c)) c = L'_';
+    return name.empty() ? std::wstring(L"snapshot") : name;
+}
+
 }  // namespace
 
 CKaviloDoc::CKaviloDoc() = default;
@@ -42,19 +62,31 @@ CKaviloDoc::~CKaviloDoc()
     Track(m_dragReplay, nullptr);
 }
 
+void CKaviloDoc::SetTitle(const std::wstring& title)
+{
+    m_pathName.clear();
+    fw::Document::SetTitle(title);
+}
+
+void CKaviloDoc::ReleaseSnapshot()
+{
+    if (!m_snapshot) return;
+    // The views let go of their entries before the old snapshot (and its files) goes.
+    std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
+    m_snapshot.reset();
+    // What targets wrote belonged to this snapshot; a drag under way learns it is gone.
+    std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
+    ++m_snapshotSerial;
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+    old.reset();
+}
+
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered)
 {
-    if (m_snapshot) {
-        // The views let go of their entries before the old snapshot (and its files) goes.
-        std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
-        m_snapshot.reset();
-        std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
-        UpdateAllViews(nullptr, HintSnapshotReplaced);
-        old.reset();
-    }
+    ReleaseSnapshot();
+    m_taken = SnapshotTimeNow();
     m_snapshot = std::make_shared<CCBDataArray>();
-    ++m_snapshotSerial;
     try {
         CCopyingDialog progress;
         m_snapshot->Capture(source, capture, progress);
@@ -72,6 +104,7 @@ void CKaviloDoc::OnEditPaste()
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
     if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    m_how = L"paste";
     ReplaceAndCapture(clipboard, formats, formats);
     clipboard.Release();
 }
@@ -85,6 +118,7 @@ void CKaviloDoc::OnEditPasteSpecial()
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
+    m_how = L"paste-special";
     ReplaceAndCapture(clipboard, chosen, formats);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
@@ -103,6 +137,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     struct tm local = {};
     if (_localtime64_s(&local, &now) == 0) hour = local.tm_hour, minute = local.tm_min, second = local.tm_sec;
     SetTitle(fw::Format(L"ドロップデータ %02d:%02d:%02d", hour, minute, second));
+    m_how = chooseFormat ? L"drop-special" : L"drop";
     ReplaceAndCapture(source, capture, formats);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
@@ -122,6 +157,68 @@ std::vector<FORMATETC> CKaviloDoc::ChooseFormats(const std::vector<FORMATETC>& o
                                                             cursor.y, 0, fw::GetMainWindow(), nullptr));
     if (command < kFirstChoice || command - kFirstChoice >= offered.size()) return {};
     return FormatsForChoice(offered, command - kFirstChoice);
+}
+
+void CKaviloDoc::OnFileOpen()
+{
+    std::wstring path;
+    if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) OpenFile(path);
+}
+
+void CKaviloDoc::OnFileSaveAs()
+{
+    if (!m_snapshot) return;
+    const std::wstring suggested = m_pathName.empty() ? FileNameFor(GetTitle()) + L"." + kSnapshotExtension
+                                                      : m_pathName.substr(m_pathName.find_last_of(L"\\/") + 1);
+    std::wstring path;
+    if (fw::ChooseSaveFile(fw::GetMainWindow(), SnapshotFileRequest(suggested), path)) SaveFile(path);
+}
+
+bool CKaviloDoc::OpenFile(const std::wstring& path)
+{
+    CSnapshotInfo info;
+    std::shared_ptr<CCBDataArray> opened;
+    SnapshotFileResult result;
+    {
+        CCopyingDialog progress;
+        result = OpenSnapshotFile(path, info, opened, progress);
+    }
+    if (!result.Done()) {
+        fw::AfxMessageBox(result.message);
+        return false;
+    }
+    ReleaseSnapshot();
+    m_snapshot = std::move(opened);
+    m_offeredFormats = std::move(info.offered);
+    m_taken = info.taken;
+    m_how = info.how;
+    // The snapshot keeps its own title (the tree's root); the caption names the file.
+    m_pathName = path;
+    fw::Document::SetTitle(info.title);
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+    return true;
+}
+
+bool CKaviloDoc::SaveFile(const std::wstring& path)
+{
+    if (!m_snapshot) return false;
+    CSnapshotInfo info;
+    info.title = GetTitle();
+    info.offered = m_offeredFormats;
+    info.taken = m_taken;
+    info.how = m_how;
+    SnapshotFileResult result;
+    {
+        CCopyingDialog progress;
+        result = SaveSnapshotFile(path, info, *m_snapshot, progress);
+    }
+    if (!result.Done()) {
+        fw::AfxMessageBox(result.message);
+        return false;
+    }
+    m_pathName = path;
+    fw::Document::SetTitle(GetTitle());
+    return true;
 }
 
 fw::ComPtr<CReplayDataObject> CKaviloDoc::MakeReplay(const CCBData* entry)

@@ -33,6 +33,21 @@ public:
     void OnEditPasteSpecial();
     // A drop on one of the drop areas; true when a capture was made.
     bool CaptureDrop(COleDataObject& source, bool chooseFormat);
+    // Open (command 57601) and Save As (command 57604): the Explorer-style dialogs over
+    // snapshot files, then OpenFile or SaveFile.
+    void OnFileOpen();
+    void OnFileSaveAs();
+    // Replaces the snapshot with the file's, as a capture does (hint 1 before and after).
+    // When the file cannot be read or the user stops, the current snapshot stays and a
+    // message says why. True when opened.
+    bool OpenFile(const std::wstring& path);
+    // Saves the current snapshot; true when the file was written whole.
+    bool SaveFile(const std::wstring& path);
+    // The snapshot file last opened or saved, which the caption names; empty after a capture.
+    const std::wstring& GetPathName() const { return m_pathName; }
+    // A capture's title: the snapshot no longer is the file's.
+    void SetTitle(const std::wstring& title) override;
+
     // The pop-up menu of the offered formats at the cursor: the formats to capture (none,
     // the chosen one, or a descriptor and "FileContents").
     std::vector<FORMATETC> ChooseFormats(const std::vector<FORMATETC>& offered);
@@ -73,6 +88,12 @@ private:
     ReplaySession m_dragReplay;
     std::shared_ptr<CCBData> m_writeBack;
     unsigned m_snapshotSerial = 0;  // counts replaced snapshots: a drop may replace the one a drag serves
+    // Drops the current snapshot after the views have let go of it.
+    void ReleaseSnapshot();
+
     std::shared_ptr<CCBDataArray> m_snapshot;
     std::vector<std::wstring> m_offeredFormats;
+    std::wstring m_pathName;
+    std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
+    std::wstring m_how;
 };

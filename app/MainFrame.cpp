@@ -44,7 +44,12 @@ bool CMainFrame::Create(CKaviloDoc* document)
 void CMainFrame::UpdateTitle()
 {
     if (!m_hwnd) return;
-    const std::wstring title = m_document && !m_document->GetTitle().empty() ? m_document->GetTitle() : L"無題";
+    std::wstring title = m_document && !m_document->GetTitle().empty() ? m_document->GetTitle() : L"無題";
+    // A snapshot opened from or saved to a file is named by the file.
+    if (m_document && !m_document->GetPathName().empty()) {
+        const std::wstring& path = m_document->GetPathName();
+        title = path.substr(path.find_last_of(L"\\/") + 1);
+    }
     ::SetWindowTextW(m_hwnd, (title + L" - " + fw::GetAppName()).c_str());
 }
 
@@ -167,6 +172,12 @@ bool CMainFrame::RouteCommand(UINT id)
         return true;
     case ID_EDIT_REPLAY:
         if (m_document) m_document->OnEditReplay(m_leftView.GetSelectedEntry());
+        return true;
+    case ID_FILE_OPEN:
+        if (m_document) m_document->OnFileOpen();
+        return true;
+    case ID_FILE_SAVE_AS:
+        if (m_document) m_document->OnFileSaveAs();
         return true;
     default:
         break;

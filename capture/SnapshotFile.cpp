@@ -243,10 +243,6 @@ private:
         if (!file) return Fail(L"一時ファイルを読めません");
         fw::ComPtr<IStream> stream;
         if (!Create(Wide(out.name), stream)) return false;
-        ULARGE_INTEGER size;
-        size.QuadPart = entry.m_dataSize;
-        // Reserving the whole size first lets the file grow once rather than step by step.
-        if (FAILED(stream->SetSize(size))) return Fail(L"");
         std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry.m_dataSize)));
         for (uint64_t done = 0; done < entry.m_dataSize;) {
             if (Stopped()) return false;
@@ -509,13 +505,15 @@ private:
                 if (!metafile) return Fail(L"ストリーム " + Wide(e.bits.name) + L" はメタファイルではありません。");
             }
             fw::UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(METAFILEPICT)));
-            fw::GlobalLockView view(block.Get());
-            if (!view) throw std::bad_alloc();
-            auto* header = view.As<METAFILEPICT>();
-            header->mm = e.mapMode;
-            header->xExt = e.xExt;
-            header->yExt = e.yExt;
-            header->hMF = metafile.Get();
+            {
+                fw::GlobalLockView view(block.Get());
+                if (!view) throw std::bad_alloc();
+                auto* header = view.As<METAFILEPICT>();
+                header->mm = e.mapMode;
+                header->xExt = e.xExt;
+                header->yExt = e.yExt;
+                header->hMF = metafile.Get();
+            }
             // The block names the metafile; the entry owns both, as after a capture.
             pict.m_hMetaFilePict = std::move(block);
             pict.m_hMetaFile = std::move(metafile);

@@ -25,9 +25,10 @@ namespace {
 
 class Program {
 public:
-    Program()
+    explicit Program(const std::wstring& arguments = L"")
     {
         std::wstring command = L"\"" + ExecutableFolder() + L"\\Kavilo.exe\"";
+        if (!arguments.empty()) command += L" " + arguments;
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
@@ -248,4 +249,63 @@ TEST_F(KaviloProcess, PasteOfAnotherProgramsClipboardShowsItsTree)
     ::PostMessageW(frame, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
     EXPECT_EQ(source.Finish(), 0u);
+}
+
+// "Kavilo.exe FILE" opens a snapshot file saved from the same clipboard, and shows the tree
+// that a Paste showed, under the file's name.
+TEST_F(KaviloProcess, ASnapshotFileNamedOnTheCommandLineShowsWhatAPasteShowed)
+{
+    ScratchDir base;
+    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
+    if (testing_support::OpenClipboardPatiently()) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    PeerProcess source(L"clipboard_source", L"ole");
+    ASSERT_TRUE(source.WaitReady()) << "clipboard source ended with " << source.ExitCode();
+    auto treeOf = [](HWND frame, DWORD id) {
+        HWND tree = ::FindWindowExW(::FindWindowExW(frame, nullptr, L"OrvettaSplitter", nullptr), nullptr,
+                                    L"SysTreeView32", nullptr);
+        return RemoteTreeTexts(tree, id);
+    };
+    std::vector<std::wstring> pasted;
+    {
+        Program program;
+        HWND frame = program.WaitForWindow(L"OrvettaMainFrame");
+        ASSERT_TRUE(frame);
+        ::SendMessageW(frame, WM_COMMAND, MAKEWPARAM(57637, 0), 0);
+        pasted = treeOf(frame, program.Id());
+        ::PostMessageW(frame, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.WaitForExit(), 0u);
+    }
+    ASSERT_GE(pasted.size(), 4u);
+
+    const std::wstring file = base.Path() + L"\\snapshot.kavilo";
+    std::wstring dump = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" --write \"" + file + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(::CreateProcessW(nullptr, dump.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &si, &pi));
+    fw::UniqueHandle dumpProcess(pi.hProcess), dumpThread(pi.hThread);
+    ASSERT_EQ(::WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(source.Finish(), 0u);
+    ASSERT_TRUE(FileExists(file));
+
+    Program program(L"\"" + file + L"\"");
+    HWND frame = program.WaitForWindow(L"OrvettaMainFrame");
+    ASSERT_TRUE(frame);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (WindowText(frame) != L"snapshot.kavilo - Orvetta" && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(WindowText(frame), L"snapshot.kavilo - Orvetta");
+    std::vector<std::wstring> opened = treeOf(frame, program.Id());
+    // The root keeps the snapshot's own title; the clipboard's sequence number moved on
+    // between the two captures, so only the entries are compared.
+    ASSERT_EQ(opened.size(), pasted.size());
+    EXPECT_EQ(opened[0].rfind(L"クリップボード#", 0), 0u);
+    EXPECT_EQ(std::vector<std::wstring>(opened.begin() + 1, opened.end()),
+              std::vector<std::wstring>(pasted.begin() + 1, pasted.end()));
+    ::PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
 }
