@@ -6,6 +6,7 @@
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/TempStore.h"
+#include "framework/ExceptionBarrier.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
@@ -61,6 +62,8 @@ bool CKaviloApp::InitInstance()
 
     const std::wstring appName = LoadResourceString(IDS_APP_NAME);
     fw::SetAppName(appName.empty() ? L"Orvetta" : appName);
+    // Out of memory caught where a window, dialog or drop message entered the program.
+    fw::SetOutOfMemoryReporter([] { fw::AfxMessageBox(L"メモリ不足です。"); });
     RegisterKnownFormats();
     if (FAILED(::OleInitialize(nullptr))) {
         fw::AfxMessageBox(LoadResourceString(IDP_OLE_INIT_FAILED));
@@ -178,7 +181,8 @@ void CKaviloApp::OnAppAbout()
 void CKaviloApp::OnDeleteSettingsAndExit()
 {
     const int answer = fw::AfxMessageBox(
-        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo.exeファイルを別途削除してください。",
+        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo."
+        L"exeファイルを別途削除してください。",
         MB_OKCANCEL);
     if (answer != IDOK) return;
     m_deleteSettingsOnExit = true;

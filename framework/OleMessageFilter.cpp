@@ -19,9 +19,8 @@ COleMessageFilter::~COleMessageFilter() = default;
 bool COleMessageFilter::Register()
 {
     if (m_registered) return true;
-    IMessageFilter* previous = nullptr;
-    if (FAILED(::CoRegisterMessageFilter(this, &previous))) return false;
-    m_previous.Attach(previous);  // the reference CoRegisterMessageFilter handed out
+    // The previous filter's reference is handed to m_previous.
+    if (FAILED(::CoRegisterMessageFilter(this, m_previous.ReleaseAndGetAddressOf()))) return false;
     m_registered = true;
     return true;
 }
@@ -43,10 +42,7 @@ bool COleMessageFilter::CancelRequested() const
     }
 }
 
-DWORD COleMessageFilter::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO)
-{
-    return SERVERCALL_ISHANDLED;
-}
+DWORD COleMessageFilter::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) { return SERVERCALL_ISHANDLED; }
 
 DWORD COleMessageFilter::RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType)
 {

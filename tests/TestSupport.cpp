@@ -21,10 +21,7 @@ ScratchDir::ScratchDir()
     }
 }
 
-ScratchDir::~ScratchDir()
-{
-    RemoveTree(m_path);
-}
+ScratchDir::~ScratchDir() { RemoveTree(m_path); }
 
 void PumpMessagesFor(DWORD milliseconds)
 {
