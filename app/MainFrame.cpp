@@ -121,7 +121,8 @@ void CMainFrame::SaveWindowState()
         maximized = 1;
     } else if (placement.showCmd == SW_SHOWMINIMIZED) {
         iconic = 1;
-        maximized = placement.flags != 0 ? 1 : 0;
+        // Other flags (WPF_SETMINPOSITION) say nothing about the restored state.
+        maximized = (placement.flags & WPF_RESTORETOMAXIMIZED) != 0 ? 1 : 0;
     }
     const RECT& r = placement.rcNormalPosition;
     fw::WriteProfileInt(L"Frame", L"Left", r.left);

@@ -29,6 +29,7 @@ bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD s
 {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
     if (!::GetClassInfoExW(instance, className, &wc)) {
         wc.cbSize = sizeof wc;
         wc.style = classStyle;
