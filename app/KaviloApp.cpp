@@ -181,8 +181,7 @@ void CKaviloApp::OnAppAbout()
 void CKaviloApp::OnDeleteSettingsAndExit()
 {
     const int answer = fw::AfxMessageBox(
-        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo."
-        L"exeファイルを別途削除してください。",
+        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo.exeファイルを別途削除してください。",
         MB_OKCANCEL);
     if (answer != IDOK) return;
     m_deleteSettingsOnExit = true;
