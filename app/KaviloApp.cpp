@@ -139,6 +139,13 @@ int CKaviloApp::ExitInstance()
     return code;
 }
 
+void CKaviloApp::OnEndSession()
+{
+    if (m_document) m_document->ReleaseSnapshot();
+    CTempStore& store = TheTempStore();
+    if (store.IsReady()) store.CleanUpTempFolder();
+}
+
 bool CKaviloApp::PreTranslateMessage(MSG& msg)
 {
     // The wheel scrolls the pane under the mouse, not the one with the focus.

@@ -36,23 +36,44 @@ CKaviloDoc::~CKaviloDoc() = default;
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered)
 {
-    if (m_snapshot) {
-        // The views let go of their entries before the old snapshot (and its files) goes.
-        std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
-        m_snapshot.reset();
-        UpdateAllViews(nullptr, HintSnapshotReplaced);
-        old.reset();
-    }
+    ReleaseSnapshot();
     m_snapshot = std::make_shared<CCBDataArray>();
     try {
         CCopyingDialog progress;
+        m_progress = &progress;
         m_snapshot->Capture(source, capture, progress);
+        m_progress = nullptr;
     } catch (const std::bad_alloc&) {
+        m_progress = nullptr;
         m_snapshot.reset();
         fw::AfxMessageBox(L"メモリが足りません。");
     }
+    if (m_closeAfterCapture) {
+        // The main window was asked to close during the capture: it closes now, after the
+        // views are up to date and the caller has let go of the source.
+        m_closeAfterCapture = false;
+        if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
+    }
     ListFormatTexts(offered, m_offeredFormats);
     UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+bool CKaviloDoc::StopCapture(bool thenClose)
+{
+    if (!m_progress) return false;
+    m_progress->RequestStop();
+    if (thenClose) m_closeAfterCapture = true;
+    return true;
+}
+
+void CKaviloDoc::ReleaseSnapshot()
+{
+    if (!m_snapshot) return;
+    // The views let go of their entries before the old snapshot (and its files) goes.
+    std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
+    m_snapshot.reset();
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+    old.reset();
 }
 
 void CKaviloDoc::OnEditPaste()

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class CCopyingDialog;
 class COleDataObject;
 
 class CKaviloDoc : public fw::Document {
@@ -44,7 +45,16 @@ public:
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                            const std::vector<FORMATETC>& offered);
 
+    // Asks a running capture to stop; with `thenClose`, the main window is closed once the
+    // capture has ended. False when no capture runs.
+    bool StopCapture(bool thenClose = false);
+    bool IsCapturing() const { return m_progress != nullptr; }
+    // Lets go of the snapshot and its files (the views first).
+    void ReleaseSnapshot();
+
 private:
     std::shared_ptr<CCBDataArray> m_snapshot;
     std::vector<std::wstring> m_offeredFormats;
+    CCopyingDialog* m_progress = nullptr;  // the running capture's, else null
+    bool m_closeAfterCapture = false;
 };

@@ -76,6 +76,8 @@ TEST(CopyingDialog, LayoutAndTextsFromItsTemplate)
     EXPECT_EQ(stop.left, expected.left);
     EXPECT_EQ(stop.bottom - stop.top, expected.bottom - expected.top);
     EXPECT_TRUE(::IsWindowVisible(hwnd));
+    // Owned by the main window: above it, with no taskbar button of its own.
+    EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), main.m_hwnd);
     EXPECT_FALSE(::IsWindowEnabled(main.m_hwnd));
     dialog.Close();
     EXPECT_FALSE(dialog.GetSafeHwnd());
