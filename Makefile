@@ -2,6 +2,7 @@
 # make run    build and start Kavilo.exe under Wine
 # make bench  build and run the benchmarks
 # make fuzz   a bounded run of the fuzz targets over the byte-level parsers
+# make dist   the release zip for Windows users: dist/orvetta-<version>-win64.zip
 SHELL := /bin/bash
 WIN_BUILD := build/win
 NATIVE_BUILD := build/native
@@ -9,7 +10,7 @@ FUZZ_BUILD := build/fuzz
 JOBS ?= $(shell nproc)
 WINE_RUN := ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) $(CURDIR)/cmake/wine-run.sh
 
-.PHONY: deps test run bench fuzz fuzz-build screenshot win native clean
+.PHONY: deps test run bench fuzz fuzz-build screenshot win native clean dist
 
 deps:
 	@./tools/deps.sh
@@ -56,5 +57,9 @@ run: win
 	@if [ -n "$$DISPLAY" ]; then $(WINE_RUN) $(WIN_BUILD)/bin/Kavilo.exe; \
 	else xvfb-run -a -s "-screen 0 1280x1024x24" $(WINE_RUN) $(WIN_BUILD)/bin/Kavilo.exe; fi
 
+# Kavilo.exe, kavilo-dump.exe and a read-me, zipped for Windows users.
+dist: win
+	./tools/dist.sh $(WIN_BUILD) dist
+
 clean:
-	rm -rf build
+	rm -rf build dist

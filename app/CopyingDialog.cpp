@@ -9,7 +9,8 @@ CCopyingDialog::~CCopyingDialog() = default;
 
 void CCopyingDialog::Open()
 {
-    CreateModeless(nullptr);
+    // Owned by the main window: no taskbar button of its own, always above it.
+    CreateModeless(fw::GetMainWindow());
     HWND dialog = GetSafeHwnd();
     if (dialog) ::ShowWindow(dialog, SW_SHOW);
     if (HWND main = fw::GetMainWindow()) ::EnableWindow(main, FALSE);

@@ -18,6 +18,8 @@ public:
     void SetItemText(const std::wstring& text) override;
     BOOL IsStopRequested() const override { return m_stopRequested; }
     HWND GetDialogWindow() const override { return GetSafeHwnd(); }
+    // What Stop does, for a caller other than the button (the main window closing).
+    void RequestStop() { OnCancel(); }
 
 protected:
     BOOL OnInitDialog() override;

@@ -25,8 +25,7 @@ bool CODT::OnDrop(HWND, COleDataObject* data, DWORD effect, POINT point)
     return m_owner && m_owner->OnDrop(data, effect, point);
 }
 
-bool CDropEntranceWnd::Create(HWND parent, UINT id, COLORREF background, const std::wstring& caption,
-                              bool chooseFormat)
+bool CDropEntranceWnd::Create(HWND parent, UINT id, COLORREF background, const std::wstring& caption, bool chooseFormat)
 {
     m_background = background;
     m_caption = caption;
@@ -57,15 +56,22 @@ LRESULT CDropEntranceWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         HDC screen = ::GetDC(nullptr);
         const int height = -::MulDiv(80, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
         ::ReleaseDC(nullptr, screen);
-        m_font.Reset(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, L"MS UI Gothic"));
-        m_dropTarget.m_owner = this;
-        m_dropTarget.Register(m_hwnd);
+        m_font.Reset(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS UI Gothic"));
+        m_dropTarget = fw::MakeComObject<CODT>();
+        if (m_dropTarget) {
+            m_dropTarget->m_owner = this;
+            m_dropTarget->Register(m_hwnd);
+        }
         return 0;
     }
     case WM_DESTROY:
-        m_dropTarget.Revoke();
+        if (m_dropTarget) {
+            // A source may still hold the target: it must not reach this window any more.
+            m_dropTarget->Revoke();
+            m_dropTarget->m_owner = nullptr;
+            m_dropTarget.Reset();
+        }
         return DefaultProc(msg, wParam, lParam);
     case WM_PAINT:
         OnPaint();

@@ -42,7 +42,7 @@ public:
     DWORD OnDragScroll(DWORD keyState, POINT point) override;
     bool OnDrop(COleDataObject* data, DWORD effect, POINT point) override;
 
-    IDropTarget* GetDropTarget() { return &m_dropTarget; }
+    IDropTarget* GetDropTarget() { return m_dropTarget.Get(); }
     const std::wstring& GetCaption() const { return m_caption; }
     bool ChoosesFormat() const { return m_chooseFormat; }
 
@@ -56,5 +56,5 @@ private:
     std::wstring m_caption;
     bool m_chooseFormat = false;
     fw::UniqueFont m_font;
-    CODT m_dropTarget;
+    fw::ComPtr<CODT> m_dropTarget;
 };

@@ -8,6 +8,7 @@
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/TempStore.h"
+#include "framework/ExceptionBarrier.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
@@ -65,6 +66,8 @@ bool CKaviloApp::InitInstance()
 
     const std::wstring appName = LoadResourceString(IDS_APP_NAME);
     fw::SetAppName(appName.empty() ? L"Orvetta" : appName);
+    // Out of memory caught where a window, dialog or drop message entered the program.
+    fw::SetOutOfMemoryReporter([] { fw::AfxMessageBox(L"メモリ不足です。"); });
     RegisterKnownFormats();
     if (FAILED(::OleInitialize(nullptr))) {
         fw::AfxMessageBox(LoadResourceString(IDP_OLE_INIT_FAILED));
@@ -154,6 +157,13 @@ int CKaviloApp::ExitInstance()
     const int code = fw::App::ExitInstance();
     if (m_deleteSettingsOnExit) fw::DeleteAppRegistryKey();
     return code;
+}
+
+void CKaviloApp::OnEndSession()
+{
+    if (m_document) m_document->ReleaseSnapshot();
+    CTempStore& store = TheTempStore();
+    if (store.IsReady()) store.CleanUpTempFolder();
 }
 
 bool CKaviloApp::PreTranslateMessage(MSG& msg)

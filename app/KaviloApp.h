@@ -24,6 +24,9 @@ public:
     bool PreTranslateMessage(MSG& msg) override;
     // Commands 57664, 32791, 32778 and 57665; false for any other.
     bool OnCommand(UINT id);
+    // The end of the Windows session: the snapshot's files and the temporary folder go as
+    // at an orderly exit (the process is ended right after).
+    void OnEndSession();
 
     CMainFrame* GetMainFrame() const { return m_frame.get(); }
     CKaviloDoc* GetDocument() const { return m_document.get(); }

@@ -89,13 +89,30 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
     m_snapshot = std::make_shared<CCBDataArray>();
     try {
         CCopyingDialog progress;
+        m_progress = &progress;
         m_snapshot->Capture(source, capture, progress);
+        m_progress = nullptr;
     } catch (const std::bad_alloc&) {
+        m_progress = nullptr;
         m_snapshot.reset();
         fw::AfxMessageBox(L"メモリが足りません。");
     }
+    if (m_closeAfterCapture) {
+        // The main window was asked to close during the capture: it closes now, after the
+        // views are up to date and the caller has let go of the source.
+        m_closeAfterCapture = false;
+        if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
+    }
     ListFormatTexts(offered, m_offeredFormats);
     UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+bool CKaviloDoc::StopCapture(bool thenClose)
+{
+    if (!m_progress) return false;
+    m_progress->RequestStop();
+    if (thenClose) m_closeAfterCapture = true;
+    return true;
 }
 
 void CKaviloDoc::OnEditPaste()

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class CCopyingDialog;
 class COleDataObject;
 
 class CKaviloDoc : public fw::Document {
@@ -73,6 +74,13 @@ public:
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                            const std::vector<FORMATETC>& offered);
 
+    // Asks a running capture to stop; with `thenClose`, the main window is closed once the
+    // capture has ended. False when no capture runs.
+    bool StopCapture(bool thenClose = false);
+    bool IsCapturing() const { return m_progress != nullptr; }
+    // Lets go of the snapshot and its files (the views first).
+    void ReleaseSnapshot();
+
 private:
     // A data object the program offered and how many of its writes are shown.
     struct ReplaySession {
@@ -88,12 +96,11 @@ private:
     ReplaySession m_dragReplay;
     std::shared_ptr<CCBData> m_writeBack;
     unsigned m_snapshotSerial = 0;  // counts replaced snapshots: a drop may replace the one a drag serves
-    // Drops the current snapshot after the views have let go of it.
-    void ReleaseSnapshot();
-
     std::shared_ptr<CCBDataArray> m_snapshot;
     std::vector<std::wstring> m_offeredFormats;
     std::wstring m_pathName;
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
+    CCopyingDialog* m_progress = nullptr;  // the running capture's, else null
+    bool m_closeAfterCapture = false;
 };

@@ -129,12 +129,15 @@ void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
         HTREEITEM root = TreeView_GetRoot(m_hwnd);
         HTREEITEM first = root ? TreeView_GetChild(m_hwnd, root) : nullptr;
         if (first) {
+            // A change of selection tells the views itself (TVN_SELCHANGED, hint 2): they are
+            // told here only when the item was selected already, so pages are built once.
+            const bool wasSelected = TreeView_GetSelection(m_hwnd) == first;
             TreeView_SelectItem(m_hwnd, first);
             TVITEMW item = {};
             item.mask = TVIF_PARAM;
             item.hItem = first;
             TreeView_GetItem(m_hwnd, &item);
-            if (document)
+            if (document && wasSelected)
                 document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(item.lParam));
         }
     }

@@ -66,6 +66,15 @@ fw::View* CMainFrame::GetActiveView() const
     return m_activeView;
 }
 
+bool CMainFrame::RestoreFocus()
+{
+    if (!m_lastFocus || !::IsWindow(m_lastFocus) || !::IsChild(m_hwnd, m_lastFocus) ||
+        !::IsWindowVisible(m_lastFocus) || !::IsWindowEnabled(m_lastFocus))
+        return false;
+    ::SetFocus(m_lastFocus);
+    return true;
+}
+
 bool CMainFrame::OnCreate()
 {
     if (!m_toolBar.Create(m_hwnd, TBSTYLE_FLAT, WS_CHILD | WS_VISIBLE | CCS_TOP, kToolBarId) ||
@@ -127,7 +136,8 @@ void CMainFrame::SaveWindowState()
         maximized = 1;
     } else if (placement.showCmd == SW_SHOWMINIMIZED) {
         iconic = 1;
-        maximized = placement.flags != 0 ? 1 : 0;
+        // Other flags (WPF_SETMINPOSITION) say nothing about the restored state.
+        maximized = (placement.flags & WPF_RESTORETOMAXIMIZED) != 0 ? 1 : 0;
     }
     const RECT& r = placement.rcNormalPosition;
     fw::WriteProfileInt(L"Frame", L"Left", r.left);
@@ -136,7 +146,11 @@ void CMainFrame::SaveWindowState()
     fw::WriteProfileInt(L"Frame", L"Bottom", r.bottom);
     fw::WriteProfileInt(L"Frame", L"Iconic", iconic);
     fw::WriteProfileInt(L"Frame", L"Maximized", maximized);
-    fw::WriteProfileInt(L"Frame", L"LeftPaneWidth", m_splitter.GetColumnWidth());
+    // The width the user saw: a window narrower than the set width shows less of the tree.
+    int leftWidth = m_splitter.GetColumnWidth();
+    RECT pane;
+    if (HWND left = m_splitter.GetPane(0); left && ::GetWindowRect(left, &pane)) leftWidth = pane.right - pane.left;
+    fw::WriteProfileInt(L"Frame", L"LeftPaneWidth", leftWidth);
     fw::WriteProfileInt(L"Frame", L"Initialized", 1);
     fw::Window* right = fw::Window::FromHandle(m_splitter.GetPane(1));
     if (right && right->IsKindOf(&CKaviloView::classCKaviloView)) {
@@ -194,8 +208,20 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         RecalcLayout();
         return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            // Still the focus of this window: remembered for its return.
+            HWND focus = ::GetFocus();
+            if (focus && ::IsChild(m_hwnd, focus)) m_lastFocus = focus;
+            GetActiveView();
+            return 0;
+        }
+        if (!HIWORD(wParam) && RestoreFocus()) return 0;
+        return DefaultProc(msg, wParam, lParam);
     case WM_SETFOCUS:
-        if (fw::View* view = GetActiveView()) ::SetFocus(view->GetSafeHwnd());
+        if (!RestoreFocus()) {
+            if (fw::View* view = GetActiveView()) ::SetFocus(view->GetSafeHwnd());
+        }
         return 0;
     case WM_COMMAND:
         if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
@@ -208,9 +234,19 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return DefaultProc(msg, wParam, lParam);
     }
     case WM_QUERYENDSESSION:
+        if (m_document) m_document->StopCapture();
         SaveWindowState();
         return TRUE;
+    case WM_ENDSESSION:
+        // The process ends after this message: clean up as an orderly exit does.
+        if (wParam) {
+            SaveWindowState();
+            if (auto* app = CKaviloApp::Get()) app->OnEndSession();
+        }
+        return 0;
     case WM_CLOSE:
+        // During a capture the frame must stay: the capture is stopped and closes it after.
+        if (m_document && m_document->StopCapture(/*thenClose=*/true)) return 0;
         SaveWindowState();
         ::DestroyWindow(m_hwnd);
         return 0;

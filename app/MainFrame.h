@@ -45,6 +45,8 @@ private:
     bool OnCreateClient();
     void RecalcLayout();
     void SaveWindowState();
+    // Gives the focus back to the control that had it when the window was deactivated.
+    bool RestoreFocus();
     void OnSetDefaultView();
     bool RouteCommand(UINT id);
 
@@ -56,4 +58,5 @@ private:
     CKaviloView m_kaviloView;
     CKaviloDoc* m_document = nullptr;
     mutable fw::View* m_activeView = nullptr;
+    HWND m_lastFocus = nullptr;
 };

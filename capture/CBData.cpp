@@ -83,8 +83,10 @@ bool CCBData::ReadData(std::vector<BYTE>& out) const
 
 std::wstring CCBData::GetViewKey() const
 {
+    // Only the last element of a path has the extension: "C:\v1.2\Makefile" has none.
     const size_t dot = m_name.rfind(L'.');
-    if (dot != std::wstring::npos) return m_name.substr(dot);
+    const size_t separator = m_name.find_last_of(L"\\/");
+    if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) return m_name.substr(dot);
     return GetFormatName(m_fmt.cfFormat);
 }
 

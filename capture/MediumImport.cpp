@@ -13,8 +13,8 @@
 namespace {
 
 constexpr DWORD kStep = 0x100000;  // copies move at most 1 MiB at a time
-constexpr DWORD kAllMedia = TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM | TYMED_ISTORAGE | TYMED_GDI | TYMED_MFPICT |
-                            TYMED_ENHMF;
+constexpr DWORD kAllMedia =
+    TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM | TYMED_ISTORAGE | TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF;
 
 void AddError(CCBData& entry, const wchar_t* text) { entry.m_properties.push_back(std::wstring(L"エラー\t") + text); }
 
@@ -179,13 +179,18 @@ std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMA
     COleDataObject* source = context ? context->m_source : nullptr;
     fw::StgMedium medium;
     bool ok = source && source->GetData(fmt.cfFormat, &medium, &fmt);
-    if (!ok && source) {
+    // A stop pressed while the source kept the call waiting cancels that call: the
+    // source is not asked again, since it may still be stuck.
+    const bool stopped = !ok && context && context->m_progress && context->m_progress->IsStopRequested();
+    if (!ok && source && !stopped) {
         FORMATETC widened = fmt;
         widened.tymed = kAllMedia;
         ok = source->GetData(fmt.cfFormat, &medium, &widened);
     }
     std::shared_ptr<CCBData> entry;
-    if (!ok || medium->tymed == TYMED_NULL) {
+    if (stopped) {
+        entry = MakeErrorEntry(L"取り込みを中止したため、データを受け取っていません。");
+    } else if (!ok || medium->tymed == TYMED_NULL) {
         entry = MakeErrorEntry(L"データを取得できません（COleDataObject::GetData()）");
     } else {
         const DWORD tymed = medium->tymed;

@@ -13,8 +13,10 @@
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
+#include "framework/OleMessageFilter.h"
 
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -78,8 +80,8 @@ std::shared_ptr<CCBData> CreateRegisteredEntry(CCBDataCreateContext* context, co
     if (is(L"CFSTR_FILENAMEMAPA") || is(L"CFSTR_FILENAMEMAPW")) {
         // The new names of dropped files, listed as rows.
         auto entry = ImportMedium(context, fmt);
-        entry->ExpandDropFiles(context, is(L"CFSTR_FILENAMEMAPW") ? CCBData::DropFiles_ListWideNames
-                                                                  : CCBData::DropFiles_ListAnsiNames);
+        entry->ExpandDropFiles(
+            context, is(L"CFSTR_FILENAMEMAPW") ? CCBData::DropFiles_ListWideNames : CCBData::DropFiles_ListAnsiNames);
         entry->m_defaultViewTab = ViewTab_Property;
         return entry;
     }
@@ -170,6 +172,10 @@ void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>&
     context.m_source = &source;
     context.m_progress = &progress;
     bool stopped = false;
+    // While a call to the source is pending, the progress window stays alive and its
+    // Stop cancels the call; the filter goes before the progress window does.
+    std::optional<fw::ScopedMessageFilter> filter;
+    filter.emplace(progress.GetDialogWindow(), [&progress] { return progress.IsStopRequested() != FALSE; });
     try {
         FORMATETC paletteFmt = {CF_PALETTE, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
         fw::StgMedium palette;
@@ -208,10 +214,12 @@ void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>&
 
         ImportFileContentsPass(*this, context);
     } catch (const std::bad_alloc&) {
+        filter.reset();
         progress.Close();
         throw;
     }
 
+    filter.reset();
     progress.Close();
     if (context.PumpMessages() || stopped) fw::AfxMessageBox(L"中止しました。");
 }

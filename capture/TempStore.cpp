@@ -26,12 +26,24 @@ CTempStore::~CTempStore()
     if (m_checkFile != INVALID_HANDLE_VALUE) ::CloseHandle(m_checkFile);
 }
 
+namespace {
+
+// A mutex left by an instance that was killed holding it is abandoned: the wait still
+// acquires it, and it is released as usual.
+bool Acquire(HANDLE mutex, DWORD timeoutMs)
+{
+    const DWORD result = ::WaitForSingleObject(mutex, timeoutMs);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+}  // namespace
+
 bool CTempStore::InitTempFolder(const std::wstring& base)
 {
     m_tempFolder = JoinPath(base, kTempStoreId);
     fw::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kTempStoreId));
     if (!mutex) return false;
-    if (::WaitForSingleObject(mutex.Get(), 3000) == WAIT_OBJECT_0) {
+    if (Acquire(mutex.Get(), 3000)) {
         ::CreateDirectoryW(m_tempFolder.c_str(), nullptr);  // an existing folder is fine
         m_checkFilePath = JoinPath(m_tempFolder, L"$ichk$.tmp");
         // No delete sharing: while any instance holds the file, none can delete it.
@@ -68,7 +80,7 @@ void CTempStore::CleanUpTempFolder()
 
     fw::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kTempStoreId));
     if (!mutex) return;
-    if (::WaitForSingleObject(mutex.Get(), 1000) != WAIT_OBJECT_0) return;
+    if (!Acquire(mutex.Get(), 1000)) return;
     // Fails while another instance holds its handle: that instance cleans up later.
     if (::DeleteFileW(m_checkFilePath.c_str())) {
         WIN32_FIND_DATAW found;

@@ -32,7 +32,7 @@ std::shared_ptr<CCBData> MakeElementError(const wchar_t* text, const wchar_t* ty
 
 void AppendChild(CCBDataArray& children, CCBDataCreateContext* context, std::shared_ptr<CCBData> child)
 {
-    context->m_collectedBytes += child->m_dataSize;
+    context->m_collectedBytes = SaturatingAdd(context->m_collectedBytes, child->m_dataSize);
     children.push_back(std::move(child));
 }
 
@@ -42,11 +42,12 @@ void DescendPlaceholders(CCBDataArray& children, CCBDataCreateContext* context,
     for (auto& child : children) {
         if (!child->m_pendingWalk) continue;
         const bool stopped = StepItem(context, child->m_name);
-        if (stopped || IsOverSizeLimit(CaptureSettings().m_subDirSizeLimit, context->m_collectedBytes) ||
-            context->m_walkDepth >= kMaxWalkDepth) {
+        const bool tooDeep = context->m_walkDepth >= kMaxWalkDepth;
+        if (stopped || tooDeep || IsOverSizeLimit(CaptureSettings().m_subDirSizeLimit, context->m_collectedBytes)) {
             child->m_subFolder.Reset();
             child->m_subStorage.Reset();
-            child->m_properties.push_back(context->GetAbortText());
+            // The depth limit is no stop of the user's nor the size limit: it says so.
+            child->m_properties.push_back(!stopped && tooDeep ? MakeTooDeepText() : context->GetAbortText());
             continue;
         }
         std::shared_ptr<CCBData> entered = enter(*child);

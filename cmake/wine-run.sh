@@ -18,10 +18,16 @@ init_prefix() {
     if [ -f "$WINEPREFIX/.orvetta-ready" ]; then return; fi
     if mkdir "$WINEPREFIX.lock" 2>/dev/null; then
         wineboot -i >/dev/null 2>&1 || true
+        # The UI fonts become DejaVu Sans with IPA Gothic linked in for Japanese glyphs:
+        # IPA Gothic alone draws "_" below the line, outside a tree or list item's cell.
         for f in "MS UI Gothic" "ＭＳ ゴシック" "ＭＳ Ｐゴシック" "MS Gothic" "MS PGothic" \
                  "MS Shell Dlg" "MS Shell Dlg 2" "Meiryo" "Meiryo UI" "Yu Gothic UI" "Tahoma"; do
             wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ \
-                /d "IPAGothic" /f >/dev/null 2>&1 || true
+                /d "DejaVu Sans" /f >/dev/null 2>&1 || true
+        done
+        for f in "DejaVu Sans" "DejaVu Sans Bold"; do
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$f" \
+                /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null 2>&1 || true
         done
         # A crashing test must end with a failure, not wait in the debugger.
         wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \

@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include "framework/ExceptionBarrier.h"
+
 #include <vector>
 
 namespace fw {
@@ -77,6 +79,17 @@ void Dialog::OnCancel()
 bool Dialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&) { return false; }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return Dispatch(hwnd, msg, wParam, lParam);
+    } catch (...) {
+        // No exception may enter the dialog manager that called this procedure.
+        ReportCaughtException();
+        return FALSE;
+    }
+}
+
+INT_PTR Dialog::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Dialog* self = nullptr;
     if (msg == WM_INITDIALOG) {

@@ -32,11 +32,13 @@ HWND GetMainWindow() { return g_mainWindow; }
 
 int AfxMessageBox(const std::wstring& text, UINT type)
 {
+    // The window the user is in (a dialog of the main window's, say) owns the box, so that
+    // the box disables that window and not only the main one.
+    HWND owner = g_mainWindow && ::IsWindow(g_mainWindow) ? ::GetLastActivePopup(g_mainWindow) : nullptr;
     if (g_recorder) {
-        g_recorder->m_boxes.push_back({text, type});
+        g_recorder->m_boxes.push_back({text, type, owner});
         return g_recorder->m_answer;
     }
-    HWND owner = g_mainWindow && ::IsWindow(g_mainWindow) ? g_mainWindow : nullptr;
     return ::MessageBoxW(owner, text.c_str(), g_appName.c_str(), WithDefaultIcon(type));
 }
 

@@ -1,5 +1,6 @@
 // The program's one message box: caption "Orvetta" (the application name), owned by
-// the main window when there is one. With no icon given, OK and OK/Cancel boxes get the
+// the main window's last active pop-up (the main window itself, or the dialog the user is
+// in) when there is a main window. With no icon given, OK and OK/Cancel boxes get the
 // exclamation icon and yes/no boxes the question icon, as the framework's default box does.
 //
 // Test seam: while a MessageBoxRecorder lives, boxes are not shown; their texts and
@@ -28,6 +29,7 @@ public:
     struct Box {
         std::wstring text;
         UINT type;
+        HWND owner;  // the window the box would have been owned by
     };
     explicit MessageBoxRecorder(int answer = IDOK);
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;

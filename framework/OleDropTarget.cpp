@@ -1,5 +1,7 @@
 #include "framework/OleDropTarget.h"
 
+#include "framework/ExceptionBarrier.h"
+
 namespace fw {
 
 COleDropTarget::~COleDropTarget() { Revoke(); }
@@ -23,18 +25,16 @@ DWORD COleDropTarget::OnDragOver(HWND, COleDataObject*, DWORD, POINT) { return D
 DWORD COleDropTarget::OnDragScroll(HWND, DWORD, POINT) { return DROPEFFECT_NONE; }
 bool COleDropTarget::OnDrop(HWND, COleDataObject*, DWORD, POINT) { return false; }
 
-HRESULT COleDropTarget::QueryInterface(REFIID riid, void** ppv)
+namespace {
+
+// The result of a method whose handler threw: the drag is refused.
+HRESULT Refuse(DWORD* effect)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDropTarget) return E_NOINTERFACE;
-    *ppv = static_cast<IDropTarget*>(this);
-    AddRef();
-    return S_OK;
+    if (effect) *effect = DROPEFFECT_NONE;
+    return ReportCaughtException() ? E_OUTOFMEMORY : E_UNEXPECTED;
 }
 
-ULONG COleDropTarget::AddRef() { return ::InterlockedIncrement(&m_refs); }
-ULONG COleDropTarget::Release() { return ::InterlockedDecrement(&m_refs); }
+}  // namespace
 
 POINT COleDropTarget::ToClient(POINTL point) const
 {
@@ -46,37 +46,55 @@ POINT COleDropTarget::ToClient(POINTL point) const
 HRESULT COleDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect)
 {
     if (!effect) return E_INVALIDARG;
-    m_data.Attach(data);
-    *effect = OnDragEnter(m_hwnd, &m_data, keyState, ToClient(point));
-    return S_OK;
+    try {
+        m_data.Attach(data);
+        *effect = OnDragEnter(m_hwnd, &m_data, keyState, ToClient(point));
+        return S_OK;
+    } catch (...) {
+        return Refuse(effect);
+    }
 }
 
 HRESULT COleDropTarget::DragOver(DWORD keyState, POINTL point, DWORD* effect)
 {
     if (!effect) return E_INVALIDARG;
-    const POINT p = ToClient(point);
-    DWORD result = OnDragScroll(m_hwnd, keyState, p);
-    if (result == DROPEFFECT_NONE) result = OnDragOver(m_hwnd, &m_data, keyState, p);
-    *effect = result;
-    return S_OK;
+    try {
+        const POINT p = ToClient(point);
+        DWORD result = OnDragScroll(m_hwnd, keyState, p);
+        if (result == DROPEFFECT_NONE) result = OnDragOver(m_hwnd, &m_data, keyState, p);
+        *effect = result;
+        return S_OK;
+    } catch (...) {
+        return Refuse(effect);
+    }
 }
 
 HRESULT COleDropTarget::DragLeave()
 {
-    OnDragLeave(m_hwnd);
+    HRESULT hr = S_OK;
+    try {
+        OnDragLeave(m_hwnd);
+    } catch (...) {
+        hr = Refuse(nullptr);
+    }
     m_data.Release();
-    return S_OK;
+    return hr;
 }
 
 HRESULT COleDropTarget::Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect)
 {
     if (!effect) return E_INVALIDARG;
-    m_data.Attach(data);
-    const POINT p = ToClient(point);
-    const DWORD offered = OnDragOver(m_hwnd, &m_data, keyState, p);
-    *effect = offered != DROPEFFECT_NONE && OnDrop(m_hwnd, &m_data, offered, p) ? offered : DROPEFFECT_NONE;
+    HRESULT hr = S_OK;
+    try {
+        m_data.Attach(data);
+        const POINT p = ToClient(point);
+        const DWORD offered = OnDragOver(m_hwnd, &m_data, keyState, p);
+        *effect = offered != DROPEFFECT_NONE && OnDrop(m_hwnd, &m_data, offered, p) ? offered : DROPEFFECT_NONE;
+    } catch (...) {
+        hr = Refuse(effect);
+    }
     m_data.Release();
-    return S_OK;
+    return hr;
 }
 
 }  // namespace fw

@@ -2,9 +2,12 @@
 // through a COleDataObject, and every event reaches a virtual with the point in the
 // window's client coordinates. Over: the scroll handler is asked first; when it does not
 // scroll (DROPEFFECT_NONE), the drag-over handler decides. Drop: the effect the drag-over
-// handler gives is offered to OnDrop, which takes the drop or refuses it.
+// handler gives is offered to OnDrop, which takes the drop or refuses it. Made with
+// MakeComObject; OLE keeps a reference from Register to Revoke, which the owner calls
+// before it goes. An exception from a handler refuses the drag instead of leaving.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/OleDataObject.h"
 
 #include <windows.h>
@@ -12,13 +15,8 @@
 
 namespace fw {
 
-class COleDropTarget : public IDropTarget {
+class COleDropTarget : public ComObject<IDropTarget> {
 public:
-    COleDropTarget() = default;
-    COleDropTarget(const COleDropTarget&) = delete;
-    COleDropTarget& operator=(const COleDropTarget&) = delete;
-    virtual ~COleDropTarget();
-
     bool Register(HWND hwnd);
     void Revoke();
     HWND GetWindow() const { return m_hwnd; }
@@ -29,20 +27,19 @@ public:
     virtual bool OnDrop(HWND hwnd, COleDataObject* data, DWORD effect, POINT point);
     virtual void OnDragLeave(HWND) {}
 
-    // IDropTarget. The object lives as long as its owner; the reference count only
-    // keeps OLE's calls balanced.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IDropTarget.
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override;
     HRESULT STDMETHODCALLTYPE DragOver(DWORD keyState, POINTL point, DWORD* effect) override;
     HRESULT STDMETHODCALLTYPE DragLeave() override;
     HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override;
 
+protected:
+    COleDropTarget() = default;
+    ~COleDropTarget() override;
+
 private:
     POINT ToClient(POINTL point) const;
     HWND m_hwnd = nullptr;
-    LONG m_refs = 1;
     COleDataObject m_data;
 };
 

@@ -1,5 +1,7 @@
 #include "framework/Window.h"
 
+#include "framework/ExceptionBarrier.h"
+
 namespace fw {
 namespace {
 
@@ -22,11 +24,12 @@ Window::~Window()
 }
 
 bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD style, DWORD exStyle, int x, int y,
-                    int width, int height, HWND parent, HMENU menuOrId, UINT classStyle, HICON icon,
-                    HBRUSH background, HCURSOR cursor)
+                    int width, int height, HWND parent, HMENU menuOrId, UINT classStyle, HICON icon, HBRUSH background,
+                    HCURSOR cursor)
 {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
     if (!::GetClassInfoExW(instance, className, &wc)) {
         wc.cbSize = sizeof wc;
         wc.style = classStyle;
@@ -57,10 +60,7 @@ void Window::DestroyWindow()
     if (m_hwnd) ::DestroyWindow(m_hwnd);
 }
 
-Window* Window::FromHandle(HWND hwnd)
-{
-    return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProperty)) : nullptr;
-}
+Window* Window::FromHandle(HWND hwnd) { return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProperty)) : nullptr; }
 
 bool Window::OnNotifyReflect(NMHDR*, LRESULT&) { return false; }
 
@@ -102,7 +102,13 @@ LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         self->OnFinalMessage();
         return result;
     }
-    return self->OnMessage(msg, wParam, lParam);
+    try {
+        return self->OnMessage(msg, wParam, lParam);
+    } catch (...) {
+        // No exception may enter the system's code that called this procedure.
+        ReportCaughtException();
+        return msg == WM_CREATE ? -1 : 0;
+    }
 }
 
 }  // namespace fw

@@ -1,8 +1,10 @@
 // Drives a modal window of the test's own thread: a thread timer, which every modal
 // loop dispatches, looks for the window and runs the script on it once. The script
-// must leave the window closed (or closing), or the modal loop never returns.
+// must leave the window closed (or closing). When no window turns up by the deadline,
+// the test fails and the thread's modal windows are closed, so the run goes on.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
@@ -17,9 +19,10 @@ public:
     using Finder = std::function<HWND()>;
     using Script = std::function<void(HWND)>;
 
-    ModalScript(Finder finder, Script script) : m_finder(std::move(finder)), m_script(std::move(script))
+    ModalScript(Finder finder, Script script, std::chrono::milliseconds wait = std::chrono::seconds(20))
+        : m_finder(std::move(finder)), m_script(std::move(script))
     {
-        m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        m_deadline = std::chrono::steady_clock::now() + wait;
         m_timer = ::SetTimer(nullptr, 0, 20, &ModalScript::OnTimer);
         Scripts()[m_timer] = this;
     }
@@ -57,6 +60,22 @@ private:
         return FALSE;
     }
 
+    // Ends whatever modal loop holds this thread: menus, then visible dialogs and boxes.
+    static void CloseModalWindows()
+    {
+        ::EndMenu();
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND hwnd, LPARAM) {
+                wchar_t className[64] = {};
+                ::GetClassNameW(hwnd, className, 64);
+                if (std::wstring(className) == L"#32770" && ::IsWindowVisible(hwnd))
+                    ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                return TRUE;
+            },
+            0);
+    }
+
     static std::map<UINT_PTR, ModalScript*>& Scripts()
     {
         static std::map<UINT_PTR, ModalScript*> scripts;
@@ -70,7 +89,11 @@ private:
         ModalScript* self = found->second;
         HWND window = self->m_finder();
         if (!window) {
-            if (std::chrono::steady_clock::now() > self->m_deadline) self->Stop();
+            if (std::chrono::steady_clock::now() > self->m_deadline) {
+                self->Stop();
+                ADD_FAILURE() << "the window the script waits for did not appear in time";
+                CloseModalWindows();
+            }
             return;
         }
         self->Stop();

@@ -23,29 +23,11 @@ HGLOBAL GlobalCopy(const std::vector<uint8_t>& bytes)
     return global;
 }
 
-class FaultyStream : public IStream {
+class FaultyStream : public fw::ComObject<IStream> {
 public:
-    virtual ~FaultyStream() = default;
     FaultyStream(uint64_t reported, uint64_t readable, bool statFails)
         : m_reported(reported), m_readable(readable), m_statFails(statFails)
     {
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
-            *ppv = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ::InterlockedIncrement(&m_refs); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0) delete this;
-        return refs;
     }
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override
     {
@@ -82,8 +64,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
+protected:
+    void* QueryMore(REFIID iid) override
+    {
+        return iid == IID_ISequentialStream ? static_cast<ISequentialStream*>(this) : nullptr;
+    }
+
 private:
-    LONG m_refs = 1;
     uint64_t m_reported, m_readable, m_position = 0;
     bool m_statFails;
 };
@@ -214,26 +201,6 @@ void TestDataObject::Offer(const FORMATETC& fmt, MediumMaker maker)
 void TestDataObject::OfferOnly(const FORMATETC& fmt) { m_offered.push_back(fmt); }
 
 void TestDataObject::Answer(const FORMATETC& fmt, MediumMaker maker) { m_answers.push_back({fmt, std::move(maker)}); }
-
-HRESULT TestDataObject::QueryInterface(REFIID riid, void** ppv)
-{
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDataObject) {
-        *ppv = static_cast<IDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TestDataObject::AddRef() { return ::InterlockedIncrement(&m_refs); }
-
-ULONG TestDataObject::Release()
-{
-    const LONG refs = ::InterlockedDecrement(&m_refs);
-    if (refs == 0) delete this;
-    return refs;
-}
 
 HRESULT TestDataObject::GetData(FORMATETC* fmt, STGMEDIUM* medium)
 {

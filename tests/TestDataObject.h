@@ -2,6 +2,8 @@
 // answers GetData with chosen media. It stands in for the far side of the interface only.
 #pragma once
 
+#include "framework/ComObject.h"
+
 #include <windows.h>
 #include <objidl.h>
 
@@ -32,7 +34,7 @@ MediumMaker CustomStreamMedium(std::function<IStream*()> make);
 
 FORMATETC Fmt(UINT format, DWORD tymed = TYMED_HGLOBAL, DWORD aspect = DVASPECT_CONTENT, LONG index = -1);
 
-class TestDataObject : public IDataObject {
+class TestDataObject : public fw::ComObject<IDataObject> {
 public:
     static TestDataObject* Create();  // reference count 1
 
@@ -46,9 +48,6 @@ public:
 
     const std::vector<FORMATETC>& Requests() const { return m_requests; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fmt, STGMEDIUM* medium) override;
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* fmt) override;
@@ -64,12 +63,11 @@ public:
 
 private:
     TestDataObject() = default;
-    virtual ~TestDataObject() = default;
+    ~TestDataObject() override = default;
     struct Answerer {
         FORMATETC fmt;
         MediumMaker maker;
     };
-    LONG m_refs = 1;
     std::vector<FORMATETC> m_offered;
     std::vector<Answerer> m_answers;
     std::vector<FORMATETC> m_requests;

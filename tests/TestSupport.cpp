@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
+
 namespace testing_support {
 
 ScratchDir::ScratchDir()
@@ -102,15 +104,18 @@ PeerProcess::PeerProcess(const std::wstring& exeName, const std::wstring& argume
     const std::wstring readyName = L"OrvettaPeerReady-" + tag, goName = L"OrvettaPeerGo-" + tag;
     m_ready = ::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
     m_go = ::CreateEventW(nullptr, TRUE, FALSE, goName.c_str());
-    std::wstring command = L"\"" + ExecutableFolder() + L"\\" + exeName + L".exe\" " + readyName + L" " + goName +
-                           L" " + arguments;
+    std::wstring command =
+        L"\"" + ExecutableFolder() + L"\\" + exeName + L".exe\" " + readyName + L" " + goName + L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         m_process = pi.hProcess;
         ::CloseHandle(pi.hThread);
+    } else {
+        m_startError = ::GetLastError();
     }
+    m_started = ::GetTickCount64();
 }
 
 PeerProcess::~PeerProcess()
@@ -126,20 +131,30 @@ PeerProcess::~PeerProcess()
 
 bool PeerProcess::WaitReady(bool serveMessages)
 {
-    if (!m_process) return false;
+    if (!m_process) {
+        std::fprintf(stderr, "peer not started: CreateProcess error %lu\n", m_startError);
+        return false;
+    }
     HANDLE handles[2] = {m_ready, m_process};
-    if (!serveMessages) return ::WaitForMultipleObjects(2, handles, FALSE, 60000) == WAIT_OBJECT_0;
-    const ULONGLONG deadline = ::GetTickCount64() + 60000;
-    while (::GetTickCount64() < deadline) {
-        const DWORD r = ::MsgWaitForMultipleObjects(2, handles, FALSE, 100, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) return true;
-        if (r == WAIT_OBJECT_0 + 1) return false;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+    DWORD result = WAIT_TIMEOUT;
+    if (!serveMessages) {
+        result = ::WaitForMultipleObjects(2, handles, FALSE, 60000);
+    } else {
+        const ULONGLONG deadline = ::GetTickCount64() + 60000;
+        while (::GetTickCount64() < deadline) {
+            result = ::MsgWaitForMultipleObjects(2, handles, FALSE, 100, QS_ALLINPUT);
+            if (result == WAIT_OBJECT_0 || result == WAIT_OBJECT_0 + 1) break;
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
         }
     }
+    if (result == WAIT_OBJECT_0) return true;
+    // The peer writes its own reason to stderr; this says when and how it ended.
+    std::fprintf(stderr, "peer not ready after %llu ms: wait result %lu, exit code %lu\n",
+                 static_cast<unsigned long long>(::GetTickCount64() - m_started), result, ExitCode());
     return false;
 }
 
@@ -148,6 +163,11 @@ DWORD PeerProcess::ExitCode() const
     DWORD code = 99;
     if (m_process) ::GetExitCodeProcess(m_process, &code);
     return code;
+}
+
+void PeerProcess::Release()
+{
+    if (m_go) ::SetEvent(m_go);
 }
 
 DWORD PeerProcess::Finish()

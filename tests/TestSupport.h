@@ -47,10 +47,13 @@ public:
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
     ~PeerProcess();
-    // True once the peer signalled; false when it ended or took longer than a minute.
-    // Serving this thread's messages meanwhile lets a peer take the clipboard from a
-    // window of this thread, which is asked to render what it left there.
+    // True once the peer signalled; false when it could not start, ended or took longer
+    // than a minute, with the reason written to stderr. Serving this thread's messages
+    // meanwhile lets a peer take the clipboard from a window of this thread, which is
+    // asked to render what it left there.
     bool WaitReady(bool serveMessages = false);
+    // Lets the peer go on (signals GO) without waiting for it.
+    void Release();
     // Lets the peer finish and returns its exit code.
     DWORD Finish();
     // The exit code of a peer that has ended (STILL_ACTIVE while it runs).
@@ -58,6 +61,8 @@ public:
 
 private:
     HANDLE m_ready = nullptr, m_go = nullptr, m_process = nullptr;
+    DWORD m_startError = 0;
+    ULONGLONG m_started = 0;
 };
 
 }  // namespace testing_support

@@ -14,3 +14,13 @@ std::wstring MakeAbortText(int32_t sizeLimitMegabytes, uint64_t collectedBytes)
     text += L"取得を中止しました。";
     return text;
 }
+
+std::wstring MakeTooDeepText()
+{
+    return L"エラー\t入れ子が深すぎるため取得を中止しました。";
+}
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b)
+{
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}

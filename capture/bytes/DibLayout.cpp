@@ -62,6 +62,7 @@ uint64_t ColorEntries(uint16_t bitCount, uint32_t compression, uint32_t clrUsed)
 DibLayout ReadDibLayout(const uint8_t* data, size_t size)
 {
     constexpr size_t kInfoHeaderSize = 40;
+    constexpr uint32_t kMasksInHeaderSize = 52;
     if (data == nullptr || size < kInfoHeaderSize) return {};
     const uint32_t headerSize = ReadU32(data);
     const int32_t width = static_cast<int32_t>(ReadU32(data + 4));
@@ -81,8 +82,21 @@ DibLayout ReadDibLayout(const uint8_t* data, size_t size)
     if (height < 0 && !uncompressed) return {};
 
     // At most 0xFFFF + 4 × (2^32 + 2): no overflow in 64 bits.
-    const uint64_t entries = ColorEntries(bitCount, compression, clrUsed);
-    const uint64_t bitsOffset = uint64_t{headerSize} + 4 * entries;
+    uint64_t entries = ColorEntries(bitCount, compression, clrUsed);
+    uint64_t bitsOffset = uint64_t{headerSize} + 4 * entries;
+    // A header of 52 bytes or more (V2 to V5) holds the bit-field masks itself. Some
+    // programs repeat them after the header, others put the bits right after it: data
+    // exactly the masks' 12 bytes short of the first layout is of the second.
+    if (compression == kDibBitFields && headerSize >= kMasksInHeaderSize && bitsOffset <= uint64_t{size} + 12) {
+        const uint64_t rows = height < 0 ? uint64_t{0} - static_cast<uint64_t>(static_cast<int64_t>(height))
+                                         : static_cast<uint64_t>(height);
+        const uint64_t rowBits = static_cast<uint64_t>(width) * bitCount;
+        const uint64_t rowBytes = (rowBits + 31) / 32 * 4;
+        if (rowBits <= INT32_MAX - 31 && bitsOffset - 12 + rowBytes * rows == size) {
+            entries -= 3;
+            bitsOffset -= 12;
+        }
+    }
     if (bitsOffset > size) return {};
     const uint64_t available = size - bitsOffset;
 

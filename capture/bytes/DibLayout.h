@@ -20,7 +20,7 @@ struct DibLayout {
     int32_t bitsPerPixel = 0;   // biPlanes × biBitCount
     uint32_t compression = 0;   // biCompression
     uint32_t headerSize = 0;    // biSize
-    uint64_t colorEntries = 0;  // 4-byte entries after the header: colour table and bit-field masks
+    uint64_t colorEntries = 0;  // 4-byte entries after the header: colour table and bit-field masks (when there)
     uint64_t bitsOffset = 0;    // where the pixel bits start
     uint64_t bitsSize = 0;      // stride × |height| for uncompressed rows, else biSizeImage
     uint64_t stride = 0;        // bytes per uncompressed row (DWORD-aligned); 0 for compressed bits
@@ -28,5 +28,6 @@ struct DibLayout {
 
 // The layout of the DIB in `data`, or an invalid one (all zero) when the header is
 // not one GDI would take or any part runs past the end. Compressed bits (RLE, an
-// embedded JPEG or PNG) are biSizeImage bytes long.
+// embedded JPEG or PNG) are biSizeImage bytes long. BI_BITFIELDS masks of a V2 to V5
+// header are taken from inside the header when the data has no room for them after it.
 DibLayout ReadDibLayout(const uint8_t* data, size_t size);

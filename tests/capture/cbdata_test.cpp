@@ -238,6 +238,11 @@ TEST(CCBData, ViewKeyIsTheLastExtensionElseTheFormatName)
     EXPECT_EQ(entry.GetViewKey(), L"CF_UNICODETEXT");
     entry.m_name = L"trailing.";
     EXPECT_EQ(entry.GetViewKey(), L".");
+    // A full path: the dot of a folder's name is no extension.
+    entry.m_name = L"C:\\v1.2\\Makefile";
+    EXPECT_EQ(entry.GetViewKey(), L"CF_UNICODETEXT");
+    entry.m_name = L"C:\\v1.2\\notes.TXT";
+    EXPECT_EQ(entry.GetViewKey(), L".TXT");
 }
 
 TEST(CCBData, DefaultViewTabStoredChoiceThenTableThenTextRuleThenOwn)

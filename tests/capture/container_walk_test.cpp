@@ -554,7 +554,7 @@ TEST_F(ContainerWalk, FolderThatContainsItselfStopsAtTheDepthLimit)
     }
     EXPECT_EQ(levels, kMaxWalkDepth);
     EXPECT_EQ(at->m_name, L"again");
-    EXPECT_EQ(at->m_properties, std::vector<std::wstring>{kStopRow});
+    EXPECT_EQ(at->m_properties, std::vector<std::wstring>{L"エラー\t入れ子が深すぎるため取得を中止しました。"});
     EXPECT_TRUE(at->m_pendingWalk);
     EXPECT_FALSE(at->m_subFolder);
     EXPECT_EQ(m_context.m_walkDepth, 0);

@@ -170,6 +170,31 @@ TEST(CCBData_DIB, PixelsOfEveryDepthWithAndWithoutColourTablesAndMasks)
     }
 }
 
+// CF_DIBV5 data with BI_BITFIELDS occurs both with the masks repeated after the header
+// and with the bits right after it; both show the same picture.
+TEST(CCBData_DIB, BitFieldMasksAfterTheV5HeaderOrOnlyInsideIt)
+{
+    const std::vector<uint32_t> masks565 = {0xF800, 0x07E0, 0x001F};
+    const DibCase source = {3, 2, 16, BI_BITFIELDS, 0, 124, masks565, {{0xF800, 0x07E0, 0x001F}, {0xFFFF, 0, 0xF81F}}};
+    std::vector<uint8_t> after = MakeDib(source, PackRows(source));
+    DibCase bare = source;
+    bare.entries.clear();
+    std::vector<uint8_t> inside = MakeDib(bare, PackRows(source));
+    for (std::vector<uint8_t>* dib : {&after, &inside})
+        for (size_t i = 0; i < 3; ++i) Put(*dib, 40 + 4 * i, masks565[i], 4);
+    ASSERT_EQ(after.size(), inside.size() + 12);
+    ScratchDir dir;
+    for (const std::vector<uint8_t>* dib : {&after, &inside}) {
+        SCOPED_TRACE(dib == &after ? "masks after the header" : "masks inside the header");
+        auto entry = EntryOver<CCBData_DIB>(dir, *dib);
+        int width = -1, height = -1, bits = -1;
+        std::shared_ptr<Gdiplus::Image> image = entry->CreateImage(width, height, bits);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(width, 3);
+        ExpectPixels(image.get(), source);
+    }
+}
+
 TEST(CCBData_DIB, StoredBytesAreReadOnceAndKept)
 {
     ScratchDir dir;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <algorithm>
 #include <cwctype>
 
@@ -167,6 +169,29 @@ TEST(TempStore, TwoProcessesThePeerExitsFirstAndTheLastRemovesTheFolder)
     EXPECT_TRUE(FileExists(myFile));
     mine.CleanUpTempFolder();
     EXPECT_FALSE(DirectoryExists(mine.m_tempFolder));
+}
+
+// An instance killed while it held the store's mutex leaves it abandoned: the next one
+// still sets up and cleans up its folder.
+TEST(TempStore, MutexAbandonedByAnExitedInstanceCountsAsAcquired)
+{
+    ScratchDir base;
+    testing_support::PeerProcess peer(L"tempstore_peer", L"\"" + base.Path() + L"\" abandon");
+    ASSERT_TRUE(peer.WaitReady());
+    ASSERT_EQ(peer.Finish(), 0u);
+    CTempStore mine;
+    ASSERT_TRUE(mine.InitTempFolder(base.Path()));
+    EXPECT_TRUE(FileExists(JoinPath(mine.m_tempFolder, L"$ichk$.tmp")));
+    mine.CleanUpTempFolder();
+    EXPECT_FALSE(DirectoryExists(mine.m_tempFolder));
+    // The mutex was released: another thread takes it at once.
+    std::thread other([] {
+        fw::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kTempStoreId));
+        const DWORD result = ::WaitForSingleObject(mutex.Get(), 0);
+        EXPECT_EQ(result, WAIT_OBJECT_0);
+        if (result == WAIT_OBJECT_0) ::ReleaseMutex(mutex.Get());
+    });
+    other.join();
 }
 
 TEST(TempStore, ConfiguredFolderThatDoesNotExistFallsBackWithAMessage)

@@ -25,7 +25,30 @@ TEST(AppMessageBox, InnerRecorderTakesBoxesUntilItEnds)
     EXPECT_EQ(outer.Texts(), std::vector<std::wstring>{L"outer"});
 }
 
-TEST(AppMessageBox, CaptionIsTheApplicationName)
+TEST(AppMessageBox, CaptionIsTheApplicationName) { EXPECT_EQ(fw::GetAppName(), L"Orvetta"); }
+
+// A box raised while the user is in a pop-up of the main window (a dialog) is owned by
+// that pop-up, so that it disables the dialog too.
+TEST(AppMessageBox, OwnedByTheMainWindowsLastActivePopup)
 {
-    EXPECT_EQ(fw::GetAppName(), L"Orvetta");
+    HWND main = ::CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_TRUE(main);
+    fw::SetMainWindow(main);
+    fw::MessageBoxRecorder boxes;
+    ::SetActiveWindow(main);
+    fw::AfxMessageBox(L"main");
+    HWND popup = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_CAPTION | WS_VISIBLE, 20, 20, 200, 100, main,
+                                   nullptr, nullptr, nullptr);
+    ASSERT_TRUE(popup);
+    ::SetActiveWindow(popup);
+    fw::AfxMessageBox(L"dialog");
+    fw::SetMainWindow(nullptr);
+    fw::AfxMessageBox(L"none");
+    ::DestroyWindow(popup);
+    ::DestroyWindow(main);
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    EXPECT_EQ(boxes.Boxes()[0].owner, main);
+    EXPECT_EQ(boxes.Boxes()[1].owner, popup);
+    EXPECT_EQ(boxes.Boxes()[2].owner, nullptr);
 }

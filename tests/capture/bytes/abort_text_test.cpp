@@ -25,3 +25,18 @@ TEST(AbortText, LimitIsComputedIn64Bits)
     EXPECT_TRUE(IsOverSizeLimit(-1, 0));
     EXPECT_FALSE(IsOverSizeLimit(0, 0));
 }
+
+TEST(AbortText, ByteTotalsSaturateAndStayOverTheLimit)
+{
+    EXPECT_EQ(SaturatingAdd(1, 2), 3u);
+    EXPECT_EQ(SaturatingAdd(UINT64_MAX - 1, 1), UINT64_MAX);
+    EXPECT_EQ(SaturatingAdd(UINT64_MAX - 1, 10), UINT64_MAX);
+    EXPECT_EQ(SaturatingAdd(UINT64_MAX, UINT64_MAX), UINT64_MAX);
+    // Two halves that would wrap to zero are still over any limit.
+    EXPECT_TRUE(IsOverSizeLimit(INT32_MAX, SaturatingAdd(UINT64_C(1) << 63, UINT64_C(1) << 63)));
+}
+
+TEST(AbortText, NestingLimitHasItsOwnRow)
+{
+    EXPECT_EQ(MakeTooDeepText(), L"エラー\t入れ子が深すぎるため取得を中止しました。");
+}

@@ -133,6 +133,28 @@ TEST(DibLayout, LargerHeadersMoveTheBits)
     ASSERT_TRUE(layout.valid);
     EXPECT_EQ(layout.headerSize, 124u);
     EXPECT_EQ(layout.bitsOffset, 136u);
+    EXPECT_EQ(layout.colorEntries, 3u);
+
+    // The masks only inside the header: the bits follow it at once.
+    const DibLayout inside = Read(Dib(h, 84 + 16));
+    ASSERT_TRUE(inside.valid);
+    EXPECT_EQ(inside.bitsOffset, 124u);
+    EXPECT_EQ(inside.colorEntries, 0u);
+    EXPECT_EQ(inside.bitsSize, 16u);
+    // A BITMAPV4HEADER (108 bytes) and a colour table after the masks do the same.
+    h.size = 108;
+    h.clrUsed = 2;
+    const DibLayout v4 = Read(Dib(h, 68 + 8 + 16));
+    ASSERT_TRUE(v4.valid);
+    EXPECT_EQ(v4.bitsOffset, 116u);
+    EXPECT_EQ(v4.colorEntries, 2u);
+    h.clrUsed = 0;
+    h.size = 124;
+    // Any other shortfall is no layout, and a 40-byte header never holds masks.
+    EXPECT_FALSE(Read(Dib(h, 84 + 12 + 15)).valid);
+    EXPECT_FALSE(Read(Dib(h, 84 + 15)).valid);
+    h.size = 40;
+    EXPECT_FALSE(Read(Dib(h, 16)).valid);
 }
 
 TEST(DibLayout, CompressedBitsAreSizeImageLong)

@@ -1,13 +1,24 @@
 // A program that puts data on the clipboard and keeps serving it until told to finish:
 //   clipboard_source READY_EVENT GO_EVENT text   plain CF_UNICODETEXT through the clipboard API
 //   clipboard_source READY_EVENT GO_EVENT ole    an OLE data object of its own
+//   clipboard_source READY_EVENT GO_EVENT hang FILE
+//                                                an OLE data object whose second format's
+//                                                GetData blocks (a hung program) until GO,
+//                                                also marshalled into FILE, as a drag hands
+//                                                its object to the drop target
+//   clipboard_source READY_EVENT GO_EVENT busy   an OLE data object whose program answers
+//                                                "busy, retry later" for its first second
 // With "-" for both events it serves for half a minute without telling anyone.
+// Whatever makes it give up is written to stderr with its exit code, so that a failed
+// test says why its source was not ready.
+#include "framework/ComObject.h"
 #include "framework/Handles.h"
 #include "tests/TestDataObject.h"
 
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,42 +27,123 @@ using namespace testing_support;
 
 namespace {
 
-bool PutText(const std::wstring& text)
+int Fail(int code, const char* what, DWORD error)
 {
-    bool opened = false;
-    for (int attempt = 0; attempt < 50 && !opened; ++attempt) {
-        opened = ::OpenClipboard(nullptr);
-        if (!opened) ::Sleep(100);
+    std::fprintf(stderr, "clipboard_source: %s (error %lu), exit %d\n", what, error, code);
+    std::fflush(stderr);
+    return code;
+}
+
+// Serves this thread's messages (the clipboard manager may ask this program to render)
+// until the deadline.
+void ServeMessagesFor(DWORD milliseconds)
+{
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
     }
-    if (!opened) return false;
-    ::EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL global = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+}
+
+// The text is put through a window of this program: with a null owner, EmptyClipboard
+// leaves the clipboard without an owner and Windows refuses SetClipboardData. Right after
+// a prefix is made the system's clipboard manager holds the clipboard for a while, so
+// the whole write is retried for up to ten seconds.
+DWORD PutText(HWND owner, const std::wstring& text)
+{
+    DWORD error = 0;
+    const ULONGLONG end = ::GetTickCount64() + 10000;
+    do {
+        if (!::OpenClipboard(owner)) {
+            error = ::GetLastError();
+            ServeMessagesFor(50);
+            continue;
+        }
+        ::EmptyClipboard();
+        const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+        fw::UniqueGlobal global(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+        if (global) {
+            fw::GlobalLockView view(global.Get());
+            std::memcpy(view.Data(), text.c_str(), bytes);
+        }
+        const bool set = global && ::SetClipboardData(CF_UNICODETEXT, global.Get()) != nullptr;
+        error = set ? 0 : ::GetLastError();
+        if (set) global.Release();  // the clipboard owns the block from here on
+        ::CloseClipboard();
+        if (set) return 0;
+        ServeMessagesFor(50);
+    } while (::GetTickCount64() < end);
+    return error ? error : ERROR_TIMEOUT;
+}
+
+// The source program's side of COM calls: it turns calls away as "busy" until the time
+// given, as a program in the middle of a modal loop of its own does.
+class BusyFilter : public fw::ComObject<IMessageFilter> {
+public:
+    explicit BusyFilter(ULONGLONG busyUntil) : m_busyUntil(busyUntil) {}
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override
     {
-        fw::GlobalLockView view(global);
-        std::memcpy(view.Data(), text.c_str(), bytes);
+        return ::GetTickCount64() < m_busyUntil ? SERVERCALL_RETRYLATER : SERVERCALL_ISHANDLED;
     }
-    // The clipboard owns the block from here on.
-    const bool ok = ::SetClipboardData(CF_UNICODETEXT, global) != nullptr;
-    ::CloseClipboard();
-    return ok;
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+
+private:
+    ULONGLONG m_busyUntil;
+};
+
+// The object's marshalled form, for another process to unmarshal with CoUnmarshalInterface.
+bool MarshalInto(IDataObject* object, const wchar_t* path)
+{
+    fw::ComPtr<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
+    if (FAILED(::CoMarshalInterface(stream.Get(), IID_IDataObject, object, MSHCTX_LOCAL, nullptr, MSHLFLAGS_NORMAL)))
+        return false;
+    HGLOBAL global = nullptr;
+    if (FAILED(::GetHGlobalFromStream(stream.Get(), &global))) return false;
+    STATSTG stat = {};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    fw::GlobalLockView view(global);
+    fw::UniqueFile file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.Get(), view.Data(), static_cast<DWORD>(stat.cbSize.QuadPart), &written, nullptr);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4) return 3;
+    if (argc != 4 && argc != 5) return Fail(3, "usage: READY_EVENT GO_EVENT text|ole|hang FILE|busy", 0);
     fw::OleInit ole;
+    if (FAILED(ole.Result())) return Fail(7, "OleInitialize failed", static_cast<DWORD>(ole.Result()));
     const std::wstring mode = argv[3];
+    const bool standalone = std::wstring(argv[1]) == L"-";
+    fw::UniqueHandle ready(standalone ? nullptr : ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
+    fw::UniqueHandle go(standalone ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr)
+                                   : ::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
+    if ((!ready && !standalone) || !go) return Fail(5, "cannot open the test's events", ::GetLastError());
+
+    HWND owner =
+        ::CreateWindowExW(0, L"STATIC", L"clipboard_source", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    fw::ComPtr<IMessageFilter> previousFilter;
     if (mode == L"text") {
-        if (!PutText(L"別のプロセスのテキスト")) return 2;
+        if (const DWORD error = PutText(owner, L"別のプロセスのテキスト")) return Fail(2, "cannot put the text", error);
     } else {
         TestDataObject* object = TestDataObject::Create();
         const UINT stream = ::RegisterClipboardFormatW(L"Orvetta Peer Stream");
         object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({L'p' & 0xFF, 0, 0, 0}));
-        object->Offer(Fmt(stream, TYMED_ISTREAM), StreamMedium({9, 8, 7, 6, 5, 4, 3}));
-        object->OfferOnly(Fmt(stream, TYMED_ISTREAM));  // an exact duplicate
+        if (mode == L"hang") {
+            const HANDLE release = go.Get();
+            object->Offer(Fmt(stream), [release](const FORMATETC& asked, STGMEDIUM* medium) {
+                // Blocks this program's only thread, as a hung program does.
+                ::WaitForSingleObject(release, 60000);
+                return GlobalMedium({1, 2, 3})(asked, medium);
+            });
+        } else {
+            object->Offer(Fmt(stream, TYMED_ISTREAM), StreamMedium({9, 8, 7, 6, 5, 4, 3}));
+            object->OfferOnly(Fmt(stream, TYMED_ISTREAM));  // an exact duplicate
+        }
         // A 2 x 2, 24-bit DIB: 40-byte header, rows of 8 bytes (6 and 2 of padding).
         std::vector<uint8_t> dib(40 + 16, 0);
         const int32_t header[] = {40, 2, 2};
@@ -59,16 +151,18 @@ int wmain(int argc, wchar_t** argv)
         dib[12] = 1;   // planes
         dib[14] = 24;  // bits per pixel
         object->Offer(Fmt(CF_DIB), GlobalMedium(dib));
+        if (argc == 5 && !MarshalInto(object, argv[4])) {
+            object->Release();
+            return Fail(6, "cannot marshal the data object", ::GetLastError());
+        }
         const HRESULT hr = SetOleClipboard(object);
         object->Release();
-        if (FAILED(hr)) return 2;
+        if (FAILED(hr)) return Fail(2, "OleSetClipboard failed", static_cast<DWORD>(hr));
+        if (mode == L"busy") {
+            auto filter = fw::MakeComObject<BusyFilter>(::GetTickCount64() + 1000);
+            ::CoRegisterMessageFilter(filter.Get(), &previousFilter);
+        }
     }
-    // "-" for the events: no one to tell; serve for half a minute (the screenshot tool).
-    const bool standalone = std::wstring(argv[1]) == L"-";
-    fw::UniqueHandle ready(standalone ? nullptr : ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
-    fw::UniqueHandle go(standalone ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr)
-                                   : ::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
-    if ((!ready && !standalone) || !go) return 5;
     if (ready) ::SetEvent(ready.Get());
     // Serve the other process's requests, which arrive as window messages.
     HANDLE wait = go.Get();
@@ -82,5 +176,7 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     if (mode != L"text") ::OleSetClipboard(nullptr);
+    if (previousFilter || mode == L"busy") ::CoRegisterMessageFilter(previousFilter.Get(), nullptr);
+    if (owner) ::DestroyWindow(owner);
     return 0;
 }
