@@ -679,7 +679,8 @@ bool CHexViewCtrl::WriteSelectionText(wchar_t* out)
     std::vector<uint8_t> batch;
     bool complete = true;
     const uint64_t lastDataLine = std::min(m_selEnd.line, m_lineCount > 0 ? m_lineCount - 1 : 0);
-    for (uint64_t first = m_selStart.line; first <= m_selEnd.line;) {
+    // The end line may be the last 64-bit index: the loop ends on reaching it, not after.
+    for (uint64_t first = m_selStart.line;;) {
         const uint64_t count =
             first < m_lineCount ? std::min(linesPerBatch, lastDataLine - first + 1) : 1;  // 1: the empty line
         const uint64_t offset = first * static_cast<uint64_t>(m_bytesPerLine);
@@ -705,6 +706,7 @@ bool CHexViewCtrl::WriteSelectionText(wchar_t* out)
                 *out++ = L'\n';
             }
         }
+        if (first + (count - 1) >= m_selEnd.line) break;
         first += count;
     }
     *out = L'\0';

@@ -70,12 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (end.line - start.line < 64) {
         uint64_t built = 0;
         const uint8_t zeros[64] = {};
-        for (uint64_t l = start.line; l <= end.line; ++l) {
+        // Counted with a break: the end line may be the last 64-bit index.
+        for (uint64_t l = start.line;; ++l) {
             const int n = HexBytesOnLine(dataSize, bytesPerLine, l);
             const std::wstring text =
                 n ? FormatHexLine(l * bytesPerLine, digits, bytesPerLine, zeros, n) : std::wstring();
             const HexColumnSpan span = HexSelectedColumns(static_cast<int>(text.size()), l, start, end);
             built += static_cast<uint64_t>(span.to - span.from) + (l < end.line ? 2 : 0);
+            if (l == end.line) break;
         }
         if (built != length) std::abort();
     }
