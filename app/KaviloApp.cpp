@@ -12,6 +12,7 @@
 #include "framework/Profile.h"
 #include "res/resource.h"
 #include "viewers/HexViewDialog.h"
+#include "viewers/ImageViewDialog.h"
 
 #include <commctrl.h>
 #include <shobjidl.h>
@@ -81,6 +82,8 @@ bool CKaviloApp::InitInstance()
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
     CKaviloView::SetPageFactory(ViewTab_Hex, [](CCBData* entry) { return std::make_shared<CHexViewDialog>(entry); });
+    CKaviloView::SetPageFactory(ViewTab_Image,
+                                [](CCBData* entry) { return std::make_shared<CImageViewDialog>(entry); });
     m_document = std::make_unique<CKaviloDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (!m_frame->Create(m_document.get())) return false;

@@ -1,6 +1,6 @@
-// Owners of per-window resources that are given back by calls of their own rather than
-// by closing a handle: the caret, a timer, a paint DC, a window DC. Each undoes exactly
-// what it did, once, when it goes (or earlier, when asked).
+// Owners of per-window resources that are given back by calls of their own rather than by
+// closing a handle: the caret, a timer, a window DC (the paint DC is in PaintDC.h). Each
+// undoes exactly what it did, once, when it goes (or earlier, when asked).
 #pragma once
 
 #include "framework/Handles.h"
@@ -46,22 +46,6 @@ public:
 private:
     HWND m_window = nullptr;
     UINT_PTR m_id = 0;
-};
-
-// BeginPaint ... EndPaint for the length of a WM_PAINT handler.
-class PaintDC {
-public:
-    explicit PaintDC(HWND window) : m_window(window) { m_dc = ::BeginPaint(window, &m_paint); }
-    PaintDC(const PaintDC&) = delete;
-    PaintDC& operator=(const PaintDC&) = delete;
-    ~PaintDC() { ::EndPaint(m_window, &m_paint); }
-    HDC Get() const { return m_dc; }
-    const RECT& PaintRect() const { return m_paint.rcPaint; }
-
-private:
-    HWND m_window;
-    HDC m_dc;
-    PAINTSTRUCT m_paint = {};
 };
 
 // GetDC ... ReleaseDC of a window (null for the screen).

@@ -3,6 +3,7 @@
 #include "framework/Clipboard.h"
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
+#include "framework/PaintDC.h"
 #include "res/hexview_resource.h"
 
 #include <windowsx.h>
