@@ -219,6 +219,28 @@ TEST_F(HexViewCtrl, BytesASourceCannotDeliverAreZerosAndAreNotHandedOut)
     EXPECT_FALSE(testing_support::FileExists(dir / L"part.bin"));
 }
 
+TEST_F(HexViewCtrl, ASelectionBeyondFourGibibytesIsNotCopiedAndSaysSo)
+{
+    const uint64_t size = 0x100000000ull + 16;
+    Show(size);
+    Command(57642);
+    ASSERT_GT(m_ctrl.GetSelectedByteRange().Length(), 0xFFFFFFFFull);
+    // Its text alone needs more than 17 GiB: on a machine with that much free memory the
+    // text block would be made, which is not what this case looks at.
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    ::GlobalMemoryStatusEx(&memory);
+    if (memory.ullAvailPhys > 8 * size) GTEST_SKIP() << "enough memory for the text of 4 GiB";
+    PutClipboardText(L"kept");
+    fw::MessageBoxRecorder boxes;
+    const ULONGLONG start = ::GetTickCount64();
+    Command(57634);
+    EXPECT_LT(::GetTickCount64() - start, 2000u) << "no attempt to read 4 GiB";
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"メモリ不足です。"});
+    EXPECT_EQ(ClipboardText(), L"kept");
+    EXPECT_EQ(m_source.calls, 0);
+}
+
 TEST_F(HexViewCtrl, ExportWritesExactlyTheSelectedBytes)
 {
     Show(3 * 0x100000 + 5);        // more than one 1 MiB piece
