@@ -28,9 +28,8 @@ int wmain(int argc, wchar_t** argv)
         auto first = reinterpret_cast<HTREEITEM>(
             ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
         // The last entry: the bitmap, whose bytes fill the page.
-        for (HTREEITEM next = first; next;
-             next = reinterpret_cast<HTREEITEM>(
-                 ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(next))))
+        for (HTREEITEM next = first; next; next = reinterpret_cast<HTREEITEM>(::SendMessageW(
+                                               tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(next))))
             first = next;
         if (first) ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
     }
