@@ -73,6 +73,41 @@ std::vector<uint8_t> ReadAll(const std::wstring& path)
     return bytes;
 }
 
+// The states of the context menu's items as the control shows it; the menu is closed
+// again as soon as it opens.
+struct MenuStates {
+    UINT copy = 0, exportSelection = 0, selectAll = 0;
+    bool shown = false;
+};
+MenuStates* g_menu = nullptr;
+
+LRESULT CALLBACK WatchMenu(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_menu && message->message == WM_INITMENUPOPUP) {
+        auto menu = reinterpret_cast<HMENU>(message->wParam);
+        g_menu->copy = ::GetMenuState(menu, 57634, MF_BYCOMMAND) & MF_GRAYED;
+        g_menu->exportSelection = ::GetMenuState(menu, 32793, MF_BYCOMMAND) & MF_GRAYED;
+        g_menu->selectAll = ::GetMenuState(menu, 57642, MF_BYCOMMAND) & MF_GRAYED;
+        g_menu->shown = true;
+        ::EndMenu();
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+MenuStates OpenContextMenu(HWND control)
+{
+    MenuStates states;
+    g_menu = &states;
+    HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &WatchMenu, nullptr, ::GetCurrentThreadId());
+    RECT r;
+    ::GetWindowRect(control, &r);
+    ::SendMessageW(control, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control), MAKELPARAM(r.left + 30, r.top + 30));
+    ::UnhookWindowsHookEx(hook);
+    g_menu = nullptr;
+    return states;
+}
+
 class HexViewCtrl : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -136,6 +171,9 @@ TEST_F(HexViewCtrl, TakesThePlaceholdersRectangleAndAnEmptySourceOffersNothing)
     EXPECT_EQ(r.right - r.left, 500);
 
     Show(0);
+    const MenuStates empty = OpenContextMenu(m_ctrl.GetSafeHwnd());
+    ASSERT_TRUE(empty.shown);
+    EXPECT_TRUE(empty.copy && empty.exportSelection && empty.selectAll);
     EXPECT_EQ(m_ctrl.GetLineCount(), 0u);
     EXPECT_FALSE(m_ctrl.CanCopy());
     EXPECT_FALSE(m_ctrl.CanExport());
@@ -174,8 +212,11 @@ TEST_F(HexViewCtrl, SelectionsWithoutBytesCopyTextOnly)
     // The offset column alone, by keyboard: text, no "BinaryData", no message.
     Key(VK_HOME);
     for (int i = 0; i < 4; ++i) Key(VK_RIGHT, false, true);
-    EXPECT_TRUE(m_ctrl.CanCopy());
-    EXPECT_FALSE(m_ctrl.CanExport());
+    const MenuStates offsets = OpenContextMenu(m_ctrl.GetSafeHwnd());
+    ASSERT_TRUE(offsets.shown);
+    EXPECT_FALSE(offsets.copy);
+    EXPECT_TRUE(offsets.exportSelection);
+    EXPECT_FALSE(offsets.selectAll);
     fw::MessageBoxRecorder boxes;
     SetModifiers(true, false);
     ::SendMessageW(m_ctrl.GetSafeHwnd(), WM_KEYDOWN, 'C', 0);
