@@ -12,6 +12,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
+#include "viewers/HexViewDialog.h"
 #include "viewers/ImageViewDialog.h"
 
 #include <commctrl.h>
@@ -84,6 +85,7 @@ bool CKaviloApp::InitInstance()
 
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
+    CKaviloView::SetPageFactory(ViewTab_Hex, [](CCBData* entry) { return std::make_shared<CHexViewDialog>(entry); });
     CKaviloView::SetPageFactory(ViewTab_Image,
                                 [](CCBData* entry) { return std::make_shared<CImageViewDialog>(entry); });
     m_document = std::make_unique<CKaviloDoc>();

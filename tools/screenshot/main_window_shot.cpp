@@ -1,6 +1,6 @@
 // Takes the README's picture of the main window: waits for a running Kavilo.exe, pastes
-// (as the toolbar button does), selects the first entry, and writes the window's pixels
-// to a 24-bit BMP file.
+// (as the toolbar button does), selects the last entry, opens its hex page, and writes the
+// window's pixels to a 24-bit BMP file.
 //   main_window_shot OUTPUT.bmp
 #include "framework/Handles.h"
 
@@ -27,8 +27,25 @@ int wmain(int argc, wchar_t** argv)
         auto root = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         auto first = reinterpret_cast<HTREEITEM>(
             ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+        // The last entry: the bitmap, whose bytes fill the page.
+        for (HTREEITEM next = first; next; next = reinterpret_cast<HTREEITEM>(::SendMessageW(
+                                               tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(next))))
+            first = next;
         if (first) ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
     }
+    // The hex page of that entry (the tab after "プロパティ").
+    HWND tab = nullptr;
+    ::EnumChildWindows(
+        frame,
+        [](HWND child, LPARAM found) {
+            wchar_t name[32] = {};
+            ::GetClassNameW(child, name, 32);
+            if (lstrcmpW(name, L"SysTabControl32") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&tab));
+    if (tab) ::SendMessageW(tab, TCM_SETCURFOCUS, 1, 0);
     ::Sleep(1500);  // let every pane paint
 
     RECT r;

@@ -1,0 +1,145 @@
+#include "viewers/HexViewDialog.h"
+
+#include "capture/CBData.h"
+#include "framework/Profile.h"
+#include "res/hexview_resource.h"
+#include "tests/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class HexViewDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_frame = ::CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
+                                    640, 480, nullptr, nullptr, nullptr, nullptr);
+    }
+    static void TearDownTestSuite() { ::DestroyWindow(s_frame); }
+
+    void SetUp() override
+    {
+        fw::SetRegistryKey(L"OrvettaHexPageTest");
+        fw::DeleteAppRegistryKey();
+    }
+    void TearDown() override
+    {
+        m_page.reset();
+        fw::DeleteAppRegistryKey();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvettaHexPageTest");
+        fw::SetRegistryKey(L"Orvetta");
+    }
+
+    // A page for an entry whose temporary file holds `bytes` (none: a file that is not there).
+    CHexViewDialog& Open(const std::vector<uint8_t>* bytes)
+    {
+        m_entry = std::make_shared<CCBData>();
+        m_entry->m_fmt.cfFormat = CF_TEXT;
+        m_entry->m_name = L"sample.bin";
+        m_entry->m_tempFile = m_dir / L"entry.cvtmp";
+        if (bytes) {
+            testing_support::WriteBytes(m_entry->m_tempFile, *bytes);
+            m_entry->m_dataSize = bytes->size();
+        } else {
+            m_entry->m_dataSize = 100;
+        }
+        m_page = std::make_unique<CHexViewDialog>(m_entry.get());
+        EXPECT_TRUE(m_page->CreatePage(s_frame));
+        ::MoveWindow(m_page->GetSafeHwnd(), 0, 0, 600, 400, TRUE);
+        ::ShowWindow(m_page->GetSafeHwnd(), SW_SHOW);
+        return *m_page;
+    }
+    std::wstring ComboText() const
+    {
+        wchar_t text[64] = {};
+        ::GetWindowTextW(m_page->GetDlgItem(IDC_HEX_WIDTH), text, 64);
+        return text;
+    }
+    int StoredWidth() const { return fw::GetProfileInt(L"Settings", L"HexViewWidth", -1); }
+
+    static HWND s_frame;
+    testing_support::ScratchDir m_dir;
+    std::shared_ptr<CCBData> m_entry;
+    std::unique_ptr<CHexViewDialog> m_page;
+};
+HWND HexViewDialog::s_frame = nullptr;
+
+const std::vector<uint8_t> kBytes = {'H', 'e', 'l', 'l', 'o', 0, 0xFF, '!'};
+
+}  // namespace
+
+TEST_F(HexViewDialog, ShowsTheTemporaryFileAndKeepsItOpenForReadingOnly)
+{
+    CHexViewDialog& page = Open(&kBytes);
+    EXPECT_EQ(::GetWindowLongW(page.GetHexView().GetSafeHwnd(), GWL_ID), IDC_HEX_VIEW);
+    EXPECT_TRUE(::IsWindowVisible(page.GetHexView().GetSafeHwnd()));
+    EXPECT_FALSE(::IsWindowVisible(page.GetDlgItem(IDC_HEX_PLACEHOLDER)));
+    EXPECT_EQ(page.GetHexView().FormatLine(0), L"0000  48 65 6c 6c 6f 00 ff 21" + std::wstring(26, L' ') + L"Hello..!");
+
+    // The control fills the page below the combo row.
+    RECT r;
+    ::GetWindowRect(page.GetHexView().GetSafeHwnd(), &r);
+    ::MapWindowPoints(nullptr, page.GetSafeHwnd(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_GT(r.top, 0);
+    EXPECT_EQ(r.right, 600);
+    EXPECT_EQ(r.bottom, 400);
+
+    // Others may read the file while the page shows it, but not write it.
+    fw::UniqueFile reader(
+        ::CreateFileW(m_entry->m_tempFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(reader.IsValid());
+    fw::UniqueFile writer(::CreateFileW(m_entry->m_tempFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer.IsValid());
+
+    page.SaveAsDefaultView();
+    EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L".bin"), L"HEX");
+}
+
+TEST_F(HexViewDialog, AFileThatCannotBeOpenedIsSaidSoInsteadOfShowingZeros)
+{
+    CHexViewDialog& page = Open(nullptr);
+    EXPECT_FALSE(page.HasBytes());
+    EXPECT_FALSE(::IsWindowVisible(page.GetHexView().GetSafeHwnd()));
+    HWND placeholder = page.GetDlgItem(IDC_HEX_PLACEHOLDER);
+    EXPECT_TRUE(::IsWindowVisible(placeholder));
+    wchar_t text[128] = {};
+    ::GetWindowTextW(placeholder, text, 128);
+    EXPECT_NE(std::wstring(text).find(L"一時ファイルを開けません"), std::wstring::npos);
+    EXPECT_EQ(page.GetHexView().GetLineCount(), 0u);
+}
+
+TEST_F(HexViewDialog, BytesPerLineComeFromTheSettingAndAreStoredWhenChanged)
+{
+    // Absent: 16, nothing written.
+    Open(&kBytes);
+    EXPECT_EQ(m_page->GetHexView().GetBytesPerLine(), 16);
+    EXPECT_EQ(ComboText(), L"16バイト");
+    EXPECT_EQ(StoredWidth(), -1);
+
+    // 48 is not a choice: 16, and the value stays until the user picks one.
+    fw::WriteProfileInt(L"Settings", L"HexViewWidth", 48);
+    Open(&kBytes);
+    EXPECT_EQ(m_page->GetHexView().GetBytesPerLine(), 16);
+    EXPECT_EQ(ComboText(), L"16バイト");
+    EXPECT_EQ(StoredWidth(), 48);
+
+    // Picking "64バイト" stores 64 and starts the dump again from its first line.
+    m_page->GetHexView().SetCaret(0, 9, false);
+    HWND combo = m_page->GetDlgItem(IDC_HEX_WIDTH);
+    ::SendMessageW(combo, CB_SETCURSEL, 2, 0);
+    ::SendMessageW(m_page->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_HEX_WIDTH, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+    EXPECT_EQ(StoredWidth(), 64);
+    EXPECT_EQ(m_page->GetHexView().GetBytesPerLine(), 64);
+    EXPECT_EQ(m_page->GetHexView().GetCaretPos(), (HexPos{0, 0}));
+    EXPECT_EQ(m_page->GetHexView().FormatLine(0).size(), 4u + 3 + 3 * 64 + 8);
+
+    // The next page reads it back.
+    Open(&kBytes);
+    EXPECT_EQ(ComboText(), L"64バイト");
+    EXPECT_EQ(m_page->GetHexView().GetBytesPerLine(), 64);
+}

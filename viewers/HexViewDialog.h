@@ -1,0 +1,42 @@
+// The "HEX" page: the bytes of one entry in the hex view control, read straight from the
+// entry's temporary file line by line, with a choice of 16, 32 or 64 bytes per line that
+// every hex page shares (the "HexViewWidth" setting).
+#pragma once
+
+#include "framework/Handles.h"
+#include "viewers/HexViewCtrl.h"
+#include "viewers/KaviloPropertyPage.h"
+#include "viewers/NoSelEdit.h"
+
+class CCBData;
+
+class CHexViewDialog : public CKaviloPropertyPage {
+public:
+    // `entry` may be null; it and its temporary file must outlive the page.
+    explicit CHexViewDialog(CCBData* entry);
+    ~CHexViewDialog() override;
+
+    // Writes "HEX" for the entry's view key.
+    void SaveAsDefaultView() override;
+
+    CHexViewCtrl& GetHexView() { return m_hexView; }
+    // False when the entry's temporary file could not be opened (the page says so).
+    bool HasBytes() const { return m_file.IsValid(); }
+
+    // The reader handed to the control: `page` is this page.
+    static uint32_t HexPageReadProc(uint64_t offset, uint32_t count, void* destination, void* page, uintptr_t);
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code) override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    void OnSize(int width, int height);
+
+    CCBData* m_entry;
+    CHexViewCtrl m_hexView{16};
+    fw::UniqueFont m_font;
+    fw::UniqueFile m_file;  // read-only, shared for reading, for the page's life
+    CNoSelEdit m_placeholder;
+};
