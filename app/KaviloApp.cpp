@@ -1,14 +1,17 @@
 #include "app/KaviloApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/KaviloView.h"
 #include "app/SettingDialog.h"
 #include "capture/CaptureSettings.h"
+#include "capture/FormatCatalogue.h"
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/TempStore.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
+#include "viewers/TextViewDialog.h"
 
 #include <commctrl.h>
 #include <shobjidl.h>
@@ -77,6 +80,7 @@ bool CKaviloApp::InitInstance()
 
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
+    CKaviloView::SetPageFactory(ViewTab_Text, &CTextViewDialog::CreateForEntry);
     m_document = std::make_unique<CKaviloDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (!m_frame->Create(m_document.get())) return false;

@@ -98,6 +98,12 @@ struct MenuTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DestroyMenu(h); }
 };
+// A reference to a loaded library: each LoadLibraryW is matched by one FreeLibrary.
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() noexcept { return nullptr; }
@@ -117,6 +123,7 @@ using UniqueMetaFile = Unique<MetaFileTraits>;
 using UniqueIcon = Unique<IconTraits>;
 using UniqueMenu = Unique<MenuTraits>;
 using UniqueRegKey = Unique<RegKeyTraits>;
+using UniqueModule = Unique<ModuleTraits>;
 
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
