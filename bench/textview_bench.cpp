@@ -8,6 +8,7 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "res/textview_resource.h"
 #include "viewers/TextViewDialog.h"
 
 #include <windows.h>
@@ -72,7 +73,7 @@ double ShowOnPage(HWND parent, CCBData* entry, size_t expectedLength)
     CTextViewDialog page(entry);
     if (!page.CreatePage(parent)) std::printf("no page: the resources are missing\n");
     const double t = Seconds(start);
-    const int shown = ::GetWindowTextLengthW(page.GetDlgItem(1001));
+    const int shown = ::GetWindowTextLengthW(page.GetDlgItem(IDC_TEXT_EDIT));
     if (shown != static_cast<int>(expectedLength)) std::printf("page shows %d characters\n", shown);
     return t;
 }

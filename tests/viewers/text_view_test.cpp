@@ -247,11 +247,6 @@ TEST_F(TextView, TheListFollowsTheStoredItemsAndTheEntry)
     EXPECT_EQ(ComboNames(), (std::vector<std::wstring>{L"CP_ACP", L"CP_OEMCP", L"CP_UTF8", L"UTF-16LE", L"UTF-16BE",
                                                        L"ISO-2022-JP", L"EUC-JP", L"Windows-1252"}));
 
-    fw::WriteProfileString(L"Settings", L"CodePages", L"SJIS=932;UTF8=65001;");
-    Open(entry.get());
-    EXPECT_EQ(ComboNames(),
-              (std::vector<std::wstring>{L"CP_ACP", L"CP_OEMCP", L"UTF-16LE", L"UTF-16BE", L"SJIS", L"UTF8"}));
-
     // An entry's own code page that is not listed comes last, selected.
     fw::WriteProfileString(L"Settings", L"CodePages", L"");
     auto ascii = Entry(B("abc"), 20127);

@@ -74,15 +74,9 @@ TEST(TextDetect, FaultCountsOfUtf8AndDoubleByteText)
     EXPECT_EQ(faults({0x41, 0xE3}), std::make_pair(size_t{0}, size_t{0}));
 }
 
-TEST(TextDetect, DecisionOnTheFaults)
+TEST(TextDetect, The932CheckIsAskedOnlyWhenBothReadingsAreClean)
 {
-    EXPECT_EQ(DecideCodePage({0, 0}, false), kCodePageAnsi);
-    EXPECT_EQ(DecideCodePage({0, 0}, true), kCodePageUtf8);
-    EXPECT_EQ(DecideCodePage({0, 3}, false), kCodePageUtf8);
-    EXPECT_EQ(DecideCodePage({2, 0}, true), kCodePageAnsi);
-    EXPECT_EQ(DecideCodePage({2, 3}, false), kCodePageUtf16LE);
-
-    // The 932 check is asked only when both readings are clean, about the window.
+    // Clean both ways: the check about the bytes decides between UTF-8 and ANSI.
     Probe probe;
     probe.answer = true;
     EXPECT_EQ(probe.Detect(Bytes("plain ASCII")), kCodePageUtf8);
@@ -90,7 +84,9 @@ TEST(TextDetect, DecisionOnTheFaults)
     probe.answer = false;
     EXPECT_EQ(probe.Detect(Bytes("plain ASCII")), kCodePageAnsi);
     probe.asked = 0;
-    EXPECT_EQ(probe.Detect({0x83, 0x65, 0x83, 0x4C}), kCodePageAnsi);
+    EXPECT_EQ(probe.Detect({0x83, 0x65, 0x83, 0x4C}), kCodePageAnsi);  // only UTF-8 faults
+    EXPECT_EQ(probe.Detect(Bytes("\xE3\x81\x82 1")), kCodePageUtf8);   // only double-byte faults
+    EXPECT_EQ(probe.Detect({0x83, 0x20, 0x41}), kCodePageUtf16LE);     // both
     EXPECT_EQ(probe.asked, 0);
 }
 
