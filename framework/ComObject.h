@@ -65,7 +65,9 @@ template <typename T, typename... Args>
 ComPtr<T> MakeComObject(Args&&... args)
 {
     ComPtr<T> object;
-    object.Attach(new (std::nothrow) T(std::forward<Args>(args)...));
+    // Takes the new object's one reference over as it is: mingw-w64's ComPtr::Attach
+    // adds a reference of its own, which would keep every object alive for good.
+    *object.ReleaseAndGetAddressOf() = new (std::nothrow) T(std::forward<Args>(args)...);
     return object;
 }
 
