@@ -11,6 +11,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
+#include "viewers/ImageViewDialog.h"
 #include "viewers/TextViewDialog.h"
 
 #include <commctrl.h>
@@ -81,6 +82,8 @@ bool CKaviloApp::InitInstance()
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
     CKaviloView::SetPageFactory(ViewTab_Text, &CTextViewDialog::CreateForEntry);
+    CKaviloView::SetPageFactory(ViewTab_Image,
+                                [](CCBData* entry) { return std::make_shared<CImageViewDialog>(entry); });
     m_document = std::make_unique<CKaviloDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (!m_frame->Create(m_document.get())) return false;

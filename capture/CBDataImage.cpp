@@ -107,6 +107,12 @@ std::shared_ptr<Gdiplus::Image> DecodeFirstFrame(IWICImagingFactory* factory, IW
     width = height = bitsPerPixel = 0;
     fw::ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, &frame))) return nullptr;
+    // The size comes from the file's header: it is checked before anything is allocated
+    // or decoded, since the decoders only produce the pixels when they are copied out.
+    UINT frameWidth = 0, frameHeight = 0;
+    if (FAILED(frame->GetSize(&frameWidth, &frameHeight)) ||
+        uint64_t{frameWidth} * uint64_t{frameHeight} > kMaxDecodedPixels)
+        return nullptr;
     const int orientation = ReadOrientation(frame.Get());
     const int storedBits = ReadBitsPerPixel(factory, frame.Get());
 
@@ -116,7 +122,7 @@ std::shared_ptr<Gdiplus::Image> DecodeFirstFrame(IWICImagingFactory* factory, IW
                                      WICBitmapPaletteTypeCustom)))
         return nullptr;
     UINT w = 0, h = 0;
-    if (FAILED(converter->GetSize(&w, &h)) || w > INT_MAX || h > INT_MAX) return nullptr;
+    if (FAILED(converter->GetSize(&w, &h)) || uint64_t{w} * uint64_t{h} > kMaxDecodedPixels) return nullptr;
 
     // BGRA in memory is GDI+'s 32-bit ARGB.
     auto bitmap = std::make_shared<Gdiplus::Bitmap>(static_cast<INT>(w), static_cast<INT>(h), PixelFormat32bppARGB);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 namespace Gdiplus {
@@ -13,9 +14,16 @@ class Image;
 struct IWICBitmapDecoder;
 struct IWICImagingFactory;
 
+// The most pixels a picture is decoded or expanded to: 2^27, 512 MiB as 32-bit pixels,
+// enough for a 100-megapixel photograph. A small file claiming more (a decompression
+// bomb: 30000 × 30000 pixels in a few hundred bytes) gives no picture rather than
+// exhausting memory and holding the window for minutes.
+inline constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 27;
+
 // A 32-bit ARGB GDI+ bitmap of the decoder's first frame, turned as its EXIF orientation
 // says. Reports the width and height after turning and the stored frame's bits per
-// pixel (0 when unknown); an empty pointer and 0, 0, 0 when the frame cannot be decoded.
+// pixel (0 when unknown); an empty pointer and 0, 0, 0 when the frame cannot be decoded
+// or is larger than kMaxDecodedPixels.
 std::shared_ptr<Gdiplus::Image> DecodeFirstFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, int& width,
                                                  int& height, int& bitsPerPixel);
 

@@ -21,8 +21,9 @@ using UniqueMemoryDC = fw::Unique<MemoryDCTraits>;
 // DIB section that GDI+ then copies; GDI+ itself is only handed uncompressed rows.
 std::shared_ptr<Gdiplus::Image> ExpandRunLengths(const BITMAPINFO* info, const BYTE* bits, int width, int height)
 {
-    // The expanded picture must stay within what GDI+ addresses with INT strides and sizes.
-    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 > INT_MAX) return nullptr;
+    // A few bytes of runs can claim any size: the expansion stays within the decoding budget
+    // (which also keeps it within what GDI+ addresses with INT strides and sizes).
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxDecodedPixels) return nullptr;
     BITMAPINFO target = {};
     target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     target.bmiHeader.biWidth = width;

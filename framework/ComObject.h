@@ -65,9 +65,9 @@ template <typename T, typename... Args>
 ComPtr<T> MakeComObject(Args&&... args)
 {
     ComPtr<T> object;
-    // Takes the new object's one reference over as it is: mingw-w64's ComPtr::Attach
-    // adds a reference of its own, which would keep every object alive for good.
-    *object.ReleaseAndGetAddressOf() = new (std::nothrow) T(std::forward<Args>(args)...);
+    // mingw-w64's ComPtr::Attach adds a reference of its own (the platform's does not),
+    // so the new object's one reference is handed over through the address instead.
+    *object.GetAddressOf() = new (std::nothrow) T(std::forward<Args>(args)...);
     return object;
 }
 
