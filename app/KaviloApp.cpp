@@ -14,6 +14,7 @@
 #include "res/resource.h"
 #include "viewers/HexViewDialog.h"
 #include "viewers/ImageViewDialog.h"
+#include "viewers/TextViewDialog.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -86,6 +87,7 @@ bool CKaviloApp::InitInstance()
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
     CKaviloView::SetPageFactory(ViewTab_Hex, [](CCBData* entry) { return std::make_shared<CHexViewDialog>(entry); });
+    CKaviloView::SetPageFactory(ViewTab_Text, &CTextViewDialog::CreateForEntry);
     CKaviloView::SetPageFactory(ViewTab_Image,
                                 [](CCBData* entry) { return std::make_shared<CImageViewDialog>(entry); });
     m_document = std::make_unique<CKaviloDoc>();

@@ -104,6 +104,12 @@ struct MemoryDCTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteDC(h); }
 };
+// A reference to a loaded library: each LoadLibraryW is matched by one FreeLibrary.
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() noexcept { return nullptr; }
@@ -124,6 +130,7 @@ using UniqueIcon = Unique<IconTraits>;
 using UniqueMenu = Unique<MenuTraits>;
 using UniqueRegKey = Unique<RegKeyTraits>;
 using UniqueMemoryDC = Unique<MemoryDCTraits>;
+using UniqueModule = Unique<ModuleTraits>;
 
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;

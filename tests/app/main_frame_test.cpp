@@ -649,9 +649,12 @@ TEST_F(MainFrame, SelectingItemsShowsTheirPropertiesAndTheSetDefaultCommandStore
     EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"フォーマット"), std::wstring(L"CF_UNICODETEXT (13)")));
     EXPECT_EQ(m_frame->GetKaviloView().GetTabCaptions()[0], L"プロパティ");
 
-    // The property tab is active: the command makes it the default for CF_UNICODETEXT.
+    // Text opens on the text tab: the command makes it the default for CF_UNICODETEXT.
+    CKaviloPropertyPage* active = m_frame->GetKaviloView().GetActivePage();
+    ASSERT_TRUE(active);
+    EXPECT_EQ(active->GetCaption(), L"テキスト");
     Command(ID_SET_DEFAULT_VIEW);
-    EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L"CF_UNICODETEXT", L""), L"PROPERTY");
+    EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L"CF_UNICODETEXT", L""), L"TEXT");
 
     TreeView_SelectItem(tree, root);
     Pump();
