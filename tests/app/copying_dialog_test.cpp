@@ -222,7 +222,12 @@ TEST(CopyingDialog, StopEndsACaptureWhileTheSourceHangsInACall)
             progress = nullptr;
             ::Sleep(20);
         }
-        if (!progress) return;
+        // Stop is pressed once the source is inside the call, not while the capture is
+        // still on its way to asking.
+        while (progress && !done && Clock::now() < deadline &&
+               ::GetFileAttributesW((marshalled + L".asked").c_str()) == INVALID_FILE_ATTRIBUTES)
+            ::Sleep(10);
+        if (!progress || done) return;
         pressed = Clock::now();
         ::PostMessageW(::GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         // The progress window answers the press while the call is still pending.

@@ -5,7 +5,8 @@
 //                                                an OLE data object whose second format's
 //                                                GetData blocks (a hung program) until GO,
 //                                                also marshalled into FILE, as a drag hands
-//                                                its object to the drop target
+//                                                its object to the drop target; FILE.asked
+//                                                appears when the blocking call has begun
 //   clipboard_source READY_EVENT GO_EVENT busy   an OLE data object whose program answers
 //                                                "busy, retry later" for its first second
 // With "-" for both events it serves for half a minute without telling anyone.
@@ -135,8 +136,12 @@ int wmain(int argc, wchar_t** argv)
         object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({L'p' & 0xFF, 0, 0, 0}));
         if (mode == L"hang") {
             const HANDLE release = go.Get();
-            object->Offer(Fmt(stream), [release](const FORMATETC& asked, STGMEDIUM* medium) {
-                // Blocks this program's only thread, as a hung program does.
+            const std::wstring askedMark = argc == 5 ? std::wstring(argv[4]) + L".asked" : std::wstring();
+            object->Offer(Fmt(stream), [release, askedMark](const FORMATETC& asked, STGMEDIUM* medium) {
+                // Tells the test that the call is now pending, then blocks this program's
+                // only thread, as a hung program does.
+                if (!askedMark.empty())
+                    fw::UniqueFile(::CreateFileW(askedMark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
                 ::WaitForSingleObject(release, 60000);
                 return GlobalMedium({1, 2, 3})(asked, medium);
             });
