@@ -10,6 +10,8 @@
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -20,6 +22,8 @@
 #include <vector>
 
 namespace {
+
+using namespace bench_support;
 
 constexpr uint64_t kStep = 0x100000;
 
@@ -81,11 +85,6 @@ private:
     uint64_t m_size, m_position = 0;
 };
 
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // The baseline: the same bytes written with 1 MiB WriteFile calls.
 double PlainLoop(const std::wstring& folder, uint64_t size)
 {
@@ -126,20 +125,6 @@ double ImportGlobalOnce(HGLOBAL global, uint64_t size)
     const double t = Seconds(start);
     if (!entry->m_properties.empty() || entry->m_dataSize < size) std::printf("global import failed\n");
     return t;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double PeakWorkingSetMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1048576.0;
 }
 
 void Compare(const char* what, uint64_t size, int rounds, const std::wstring& folder, double (*import)(void*, uint64_t),

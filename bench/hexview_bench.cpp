@@ -10,6 +10,8 @@
 #include "viewers/HexViewDialog.h"
 #include "viewers/bytes/HexLayout.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -21,6 +23,8 @@
 #include <vector>
 
 namespace {
+
+using namespace bench_support;
 
 constexpr DWORD kStep = 0x100000;
 
@@ -34,25 +38,6 @@ struct Synthetic {
         return count;
     }
 };
-
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double PeakWorkingSetMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1048576.0;
-}
 
 void Command(HWND control, UINT id)
 {

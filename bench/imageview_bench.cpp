@@ -10,6 +10,8 @@
 #include "res/imageview_resource.h"
 #include "viewers/ImageViewDialog.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <psapi.h>
 #include <wincodec.h>
@@ -22,27 +24,10 @@
 
 namespace {
 
+using namespace bench_support;
+
 constexpr UINT kWidth = 4000, kHeight = 3000;
 constexpr int kAreaWidth = 800, kAreaHeight = 600;
-
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double PeakWorkingSetMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1048576.0;
-}
 
 // A photograph-like picture: smooth gradients with a little noise, so that the file
 // neither is incompressible nor collapses to nothing.

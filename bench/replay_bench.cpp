@@ -10,6 +10,8 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -21,18 +23,9 @@
 
 namespace {
 
+using namespace bench_support;
+
 constexpr DWORD kStep = 0x100000;
-
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 PROCESS_MEMORY_COUNTERS Memory()
 {
@@ -40,11 +33,6 @@ PROCESS_MEMORY_COUNTERS Memory()
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     return counters;
-}
-
-double PeakWorkingSetMiB()
-{
-    return Memory().PeakWorkingSetSize / 1048576.0;
 }
 
 // An entry as a capture leaves it: its bytes in a temporary file of the store.

@@ -11,6 +11,8 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -21,6 +23,8 @@
 #include <vector>
 
 namespace {
+
+using namespace bench_support;
 
 constexpr DWORD kStep = 0x100000;
 constexpr uint64_t kSize = 1ull << 30;
@@ -33,25 +37,6 @@ public:
     BOOL IsStopRequested() const override { return FALSE; }
     HWND GetDialogWindow() const override { return nullptr; }
 };
-
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double PeakWorkingSetMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakWorkingSetSize / 1048576.0;
-}
 
 bool MakeSource(const std::wstring& path)
 {

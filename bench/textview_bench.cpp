@@ -11,6 +11,8 @@
 #include "res/textview_resource.h"
 #include "viewers/TextViewDialog.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -22,17 +24,13 @@
 
 namespace {
 
+using namespace bench_support;
+
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Japanese and Latin text in lines of about 60 characters, CR LF line ends.

@@ -10,6 +10,8 @@
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 
+#include "bench/BenchSupport.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -21,6 +23,8 @@
 #include <vector>
 
 namespace {
+
+using namespace bench_support;
 
 constexpr int kFiles = 10000;
 
@@ -133,11 +137,6 @@ void RemoveFolder(const std::wstring& folder)
     ::RemoveDirectoryW(folder.c_str());
 }
 
-double Seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // The baseline: every file found, read whole and written to a new file of its own.
 double PlainLoop(const std::wstring& source, const std::wstring& target)
 {
@@ -193,12 +192,6 @@ double CaptureDrop(const std::wstring& source)
     // The entry for CF_HDROP holds the block itself; the files are its grandchildren.
     if (CountFiles(*snapshot) != kFiles + 1) std::printf("capture took %zu files\n", CountFiles(*snapshot) - 1);
     return t;  // the snapshot and its temporary files go here, outside the timing
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace
