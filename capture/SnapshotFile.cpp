@@ -179,12 +179,38 @@ ManifestKind KindOf(const CCBData& entry)
     return ManifestKind::Generic;
 }
 
-class SnapshotWriter {
+// What writing and reading a file share: the storage, the capture's message pump and
+// progress, whether the user stopped, and the first problem met.
+class SnapshotFileStep {
 public:
-    SnapshotWriter(IStorage* storage, ICaptureProgress& progress) : m_storage(storage)
+    bool m_stopped = false;
+    std::wstring m_problem;
+
+protected:
+    SnapshotFileStep(IStorage* storage, ICaptureProgress& progress) : m_storage(storage)
     {
         m_context.m_progress = &progress;
     }
+
+    bool Fail(const std::wstring& problem)
+    {
+        if (m_problem.empty()) m_problem = problem;
+        return false;
+    }
+
+    bool Stopped()
+    {
+        if (m_context.PumpMessages()) m_stopped = true;
+        return m_stopped;
+    }
+
+    IStorage* m_storage;
+    CCBDataCreateContext m_context;
+};
+
+class SnapshotWriter : public SnapshotFileStep {
+public:
+    SnapshotWriter(IStorage* storage, ICaptureProgress& progress) : SnapshotFileStep(storage, progress) {}
 
     bool WriteEntries(const CCBDataArray& snapshot, std::vector<ManifestEntry>& out)
     {
@@ -208,22 +234,7 @@ public:
         return true;
     }
 
-    bool m_stopped = false;
-    std::wstring m_problem;
-
 private:
-    bool Fail(const std::wstring& problem)
-    {
-        if (m_problem.empty()) m_problem = problem;
-        return false;
-    }
-
-    bool Stopped()
-    {
-        if (m_context.PumpMessages()) m_stopped = true;
-        return m_stopped;
-    }
-
     bool Create(const std::wstring& name, fw::ComPtr<IStream>& stream)
     {
         if (FAILED(
@@ -338,17 +349,12 @@ private:
         return true;
     }
 
-    IStorage* m_storage;
-    CCBDataCreateContext m_context;
     unsigned m_entryNumber = 0;
 };
 
-class SnapshotReader {
+class SnapshotReader : public SnapshotFileStep {
 public:
-    SnapshotReader(IStorage* storage, ICaptureProgress& progress) : m_storage(storage)
-    {
-        m_context.m_progress = &progress;
-    }
+    SnapshotReader(IStorage* storage, ICaptureProgress& progress) : SnapshotFileStep(storage, progress) {}
 
     // Every element of the file is a stream the manifest names, of the size it says.
     bool CheckStreams(const std::vector<ManifestStream>& streams)
@@ -382,22 +388,7 @@ public:
         return true;
     }
 
-    bool m_stopped = false;
-    std::wstring m_problem;
-
 private:
-    bool Fail(const std::wstring& problem)
-    {
-        if (m_problem.empty()) m_problem = problem;
-        return false;
-    }
-
-    bool Stopped()
-    {
-        if (m_context.PumpMessages()) m_stopped = true;
-        return m_stopped;
-    }
-
     bool Open(const std::string& name, fw::ComPtr<IStream>& stream)
     {
         if (FAILED(m_storage->OpenStream(Wide(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream)))
@@ -560,8 +551,6 @@ private:
         return entry;
     }
 
-    IStorage* m_storage;
-    CCBDataCreateContext m_context;
 };
 
 // The folder part of a path, for a sibling file; "." for a bare name.
