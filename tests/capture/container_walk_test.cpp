@@ -9,6 +9,7 @@
 #include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
 #include "tests/TestTempStore.h"
+#include "tests/capture/SourceFixture.h"
 #include "tests/capture/WalkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +29,6 @@ std::vector<uint8_t> Bytes(size_t size, uint8_t seed = 1)
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + seed);
     return bytes;
-}
-
-std::vector<uint8_t> Stored(const CCBData& entry)
-{
-    std::vector<BYTE> data;
-    entry.ReadData(data);
-    return data;
 }
 
 const CCBData* Child(const CCBData& entry, const std::wstring& name)
@@ -67,24 +61,13 @@ private:
     std::wstring m_text;
 };
 
-class ContainerWalk : public ::testing::Test {
+class ContainerWalk : public SourceFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_store.Ready());
-        m_object = TestDataObject::Create();
-        m_source.Attach(m_object);
-        m_object->Release();
+        SourceFixture::SetUp();
         m_context.m_source = &m_source;
         m_context.m_progress = &m_progress;
-    }
-    CCBDataArray CaptureAll(TestProgress& progress)
-    {
-        std::vector<FORMATETC> formats;
-        ListFormats(m_source, formats);
-        CCBDataArray snapshot;
-        snapshot.Capture(m_source, formats, progress);
-        return snapshot;
     }
     std::shared_ptr<CCBData> CaptureDrop(const std::vector<std::wstring>& paths, bool wide, TestProgress& progress)
     {
@@ -93,13 +76,8 @@ protected:
         return snapshot.empty() ? nullptr : snapshot[0];
     }
 
-    ScopedTempStore m_store;
-    ScratchDir m_dir;
-    TestDataObject* m_object = nullptr;
-    COleDataObject m_source;
     TestProgress m_progress;
     CCBDataCreateContext m_context;
-    fw::MessageBoxRecorder m_boxes;
 };
 
 }  // namespace

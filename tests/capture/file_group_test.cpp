@@ -7,6 +7,7 @@
 #include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
 #include "tests/TestTempStore.h"
+#include "tests/capture/SourceFixture.h"
 #include "tests/capture/WalkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -49,30 +50,8 @@ std::vector<uint8_t> DescriptorA(const std::vector<std::wstring>& names)
     return bytes;
 }
 
-std::vector<uint8_t> Stored(const CCBData& entry)
-{
-    std::vector<BYTE> data;
-    entry.ReadData(data);
-    return data;
-}
-
-class FileGroup : public ::testing::Test {
+class FileGroup : public SourceFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_store.Ready());
-        m_object = TestDataObject::Create();
-        m_source.Attach(m_object);
-        m_object->Release();
-    }
-    CCBDataArray CaptureAll(TestProgress& progress)
-    {
-        std::vector<FORMATETC> formats;
-        ListFormats(m_source, formats);
-        CCBDataArray snapshot;
-        snapshot.Capture(m_source, formats, progress);
-        return snapshot;
-    }
     // Offers FileContents and answers file i with `bytes[i]`.
     void OfferContents(const std::vector<std::vector<uint8_t>>& files, DWORD aspect = DVASPECT_CONTENT)
     {
@@ -90,10 +69,6 @@ protected:
         return indices;
     }
 
-    ScopedTempStore m_store;
-    TestDataObject* m_object = nullptr;
-    COleDataObject m_source;
-    fw::MessageBoxRecorder m_boxes;
     const UINT m_contents = Registered(L"FileContents");
     const UINT m_wide = Registered(L"FileGroupDescriptorW");
     const UINT m_ansi = Registered(L"FileGroupDescriptor");

@@ -10,6 +10,7 @@
 #include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
 #include "tests/TestTempStore.h"
+#include "tests/capture/SourceFixture.h"
 #include "tests/capture/WalkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -75,15 +76,8 @@ std::vector<FORMATETC> Enumerate(IDataObject* object)
     return formats;
 }
 
-class Replay : public ::testing::Test {
+class Replay : public SourceFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_store.Ready());
-        m_object = TestDataObject::Create();
-        m_source.Attach(m_object);
-        m_object->Release();
-    }
     std::shared_ptr<CCBDataArray> CaptureAll()
     {
         std::vector<FORMATETC> formats;
@@ -94,11 +88,6 @@ protected:
         return snapshot;
     }
 
-    ScopedTempStore m_store;
-    ScratchDir m_dir;
-    TestDataObject* m_object = nullptr;
-    COleDataObject m_source;
-    fw::MessageBoxRecorder m_boxes;
 };
 
 }  // namespace

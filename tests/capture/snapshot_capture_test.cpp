@@ -10,6 +10,7 @@
 #include "tests/TestDataObject.h"
 #include "tests/TestProgress.h"
 #include "tests/TestTempStore.h"
+#include "tests/capture/SourceFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,30 +24,7 @@ std::vector<uint8_t> Lcid(uint32_t lcid) { return {uint8_t(lcid), uint8_t(lcid >
 
 UINT Registered(const wchar_t* name) { return ::RegisterClipboardFormatW(name); }
 
-class SnapshotCapture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_store.Ready());
-        m_object = TestDataObject::Create();
-        m_source.Attach(m_object);
-        m_object->Release();
-    }
-    // Lists and captures everything offered, as Paste does.
-    CCBDataArray CaptureAll(TestProgress& progress)
-    {
-        std::vector<FORMATETC> formats;
-        ListFormats(m_source, formats);
-        CCBDataArray snapshot;
-        snapshot.Capture(m_source, formats, progress);
-        return snapshot;
-    }
-
-    ScopedTempStore m_store;
-    TestDataObject* m_object = nullptr;
-    COleDataObject m_source;
-    fw::MessageBoxRecorder m_boxes;
-};
+class SnapshotCapture : public SourceFixture {};
 
 }  // namespace
 

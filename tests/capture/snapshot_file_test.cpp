@@ -14,6 +14,7 @@
 #include "tests/TestDataObject.h"
 #include "tests/TestProgress.h"
 #include "tests/TestTempStore.h"
+#include "tests/capture/SourceFixture.h"
 #include "tests/capture/WalkTestSupport.h"
 #include "viewers/PropertyRows.h"
 
@@ -90,21 +91,11 @@ std::vector<uint8_t> WmfBits(HMETAFILE wmf)
     return bits;
 }
 
-std::vector<BYTE> DataOf(const CCBData& entry)
-{
-    std::vector<BYTE> bytes;
-    entry.ReadData(bytes);
-    return bytes;
-}
-
-class SnapshotFile : public ::testing::Test {
+class SnapshotFile : public SourceFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_store.Ready());
-        m_object = TestDataObject::Create();
-        m_source.Attach(m_object);
-        m_object->Release();
+        SourceFixture::SetUp();
         m_path = m_dir / L"snapshot.kavilo";
         m_info = {
             L"クリップボード#7", {L"CF_UNICODETEXT", L"\"Orvetta Refused\""}, L"2026-12-08T07:50:37Z", L"paste", L""};
@@ -192,7 +183,7 @@ protected:
                 // A file of its own in the temporary store, with the same bytes.
                 EXPECT_NE(y.m_tempFile, x.m_tempFile);
                 EXPECT_EQ(y.m_tempFile.rfind(m_store.Folder(), 0), 0u) << y.m_tempFile.c_str();
-                EXPECT_EQ(DataOf(y), DataOf(x));
+                EXPECT_EQ(Stored(y), Stored(x));
             }
             int wx = 0, hx = 0, bx = 0, wy = 0, hy = 0, by = 0;
             const bool pictured = x.CreateImage(wx, hx, bx) != nullptr;
@@ -257,11 +248,6 @@ protected:
         ASSERT_HRESULT_SUCCEEDED(storage->Commit(STGC_DEFAULT));
     }
 
-    ScopedTempStore m_store;
-    ScratchDir m_dir;
-    TestDataObject* m_object = nullptr;
-    COleDataObject m_source;
-    fw::MessageBoxRecorder m_boxes;
     std::wstring m_path;
     CSnapshotInfo m_info;
 };
@@ -424,7 +410,7 @@ TEST_F(SnapshotFile, AStopOrAFailedWriteLeavesNoFileAndTheOldOneAsItWas)
     EXPECT_EQ(stopped.status, SnapshotFileStatus::Stopped);
     EXPECT_EQ(stopped.message, L"中止しました。");
     EXPECT_EQ(ListNames(m_dir.Path()), before);
-    EXPECT_EQ(DataOf(*captured->front()).size(), 6u);  // the snapshot itself is untouched
+    EXPECT_EQ(Stored(*captured->front()).size(), 6u);  // the snapshot itself is untouched
 
     // A temporary file cut short behind the program's back: the save cannot complete.
     CCBDataArray damaged;
