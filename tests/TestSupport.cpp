@@ -23,6 +23,22 @@ ScratchDir::ScratchDir()
 
 ScratchDir::~ScratchDir() { RemoveTree(m_path); }
 
+void PumpPending()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+std::wstring WindowText(HWND hwnd)
+{
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 void PumpMessagesFor(DWORD milliseconds)
 {
     const ULONGLONG end = ::GetTickCount64() + milliseconds;

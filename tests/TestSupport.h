@@ -26,6 +26,10 @@ private:
 void RemoveTree(const std::wstring& path);
 // Dispatches this thread's messages for the given time.
 void PumpMessagesFor(DWORD milliseconds);
+// Dispatches the messages already waiting on this thread.
+void PumpPending();
+// A window's text (its caption, for a top-level window).
+std::wstring WindowText(HWND hwnd);
 bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);

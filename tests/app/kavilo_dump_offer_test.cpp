@@ -28,7 +28,10 @@ public:
     {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
         HANDLE inRead, inWrite, errRead, errWrite;
-        if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) return;
+        if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+            m_startError = "CreatePipe: " + std::to_string(::GetLastError());
+            return;
+        }
         fw::UniqueHandle inR(inRead), errW(errWrite);
         m_input.Reset(inWrite);
         m_errors.Reset(errRead);
@@ -42,7 +45,10 @@ public:
         si.hStdError = errWrite;
         std::wstring command = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" " + arguments;
         PROCESS_INFORMATION pi = {};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return;
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+            m_startError = "CreateProcessW: " + std::to_string(::GetLastError());
+            return;
+        }
         m_process.Reset(pi.hProcess);
         ::CloseHandle(pi.hThread);
         m_id = pi.dwProcessId;
@@ -67,18 +73,23 @@ public:
     // Waits for the end; the exit status and everything it wrote.
     DWORD Finish(std::string& output)
     {
-        if (!m_process) return 99;
+        output.clear();
+        if (!m_process) {
+            output = "kavilo-dump did not start: " + m_startError;
+            return 99;
+        }
         m_input.Reset();
-        ::WaitForSingleObject(m_process.Get(), 60000);
-        output = ReadAll(m_errors.Get());
+        if (::WaitForSingleObject(m_process.Get(), 60000) != WAIT_OBJECT_0) output = "kavilo-dump did not end\n";
+        output += ReadAll(m_errors.Get());
         DWORD code = 99;
-        ::GetExitCodeProcess(m_process.Get(), &code);
+        if (!::GetExitCodeProcess(m_process.Get(), &code)) output += "GetExitCodeProcess: " + std::to_string(::GetLastError());
         return code;
     }
 
 private:
     fw::UniqueHandle m_process, m_input, m_errors;
     DWORD m_id = 0;
+    std::string m_startError;
 };
 
 bool Contains(const std::string& text, const std::wstring& wanted)
@@ -128,7 +139,7 @@ TEST(KaviloDumpOffer, EndsAfterItsSecondsAndRefusesBadOnes)
 
     for (const wchar_t* bad : {L"--offer --seconds 0", L"--offer --seconds x", L"--seconds 5"}) {
         Dump refused(bad);
-        EXPECT_EQ(refused.Finish(output), 2u) << bad;
+        EXPECT_EQ(refused.Finish(output), 2u) << bad << "\n" << output;
     }
 }
 

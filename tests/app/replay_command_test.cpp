@@ -10,6 +10,7 @@
 #include "res/replay_resource.h"
 #include "res/resource.h"
 #include "tests/ControlReading.h"
+#include "tests/app/AppFixture.h"
 #include "tests/TestDataObject.h"
 #include "tests/TestSupport.h"
 
@@ -20,15 +21,6 @@
 using namespace testing_support;
 
 namespace {
-
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
 
 std::wstring ItemText(HWND tree, HTREEITEM item)
 {
@@ -90,17 +82,13 @@ public:
     HRESULT m_written = E_FAIL;
 };
 
-class ReplayCommand : public ::testing::Test {
+class ReplayCommand : public AppFixture {
 protected:
     void SetUp() override
     {
-        fw::DeleteAppRegistryKey();
-        ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", m_base.Path()));
-        m_app = std::make_unique<CKaviloApp>();
-        ASSERT_TRUE(m_app->InitInstance());
-        m_frame = m_app->GetMainFrame();
+        AppFixture::SetUp();
+        if (HasFatalFailure()) return;
         m_tree = m_frame->GetLeftView().GetSafeHwnd();
-        Pump();
         TestDataObject* object = TestDataObject::Create();
         object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'i', 0, 0, 0}));
         object->Offer(Fmt(m_html), GlobalMedium({'<', 'p', '>', 0}));
@@ -110,24 +98,8 @@ protected:
         // The source goes away; only the snapshot is left.
         ASSERT_EQ(SetOleClipboard(nullptr), S_OK);
     }
-    void TearDown() override
-    {
-        ::OleSetClipboard(nullptr);
-        if (m_app) m_app->ExitInstance();
-        m_app.reset();
-        fw::DeleteAppRegistryKey();
-    }
-    void Command(UINT id)
-    {
-        ::SendMessageW(m_frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        Pump();
-    }
 
     const UINT m_html = ::RegisterClipboardFormatW(L"HTML Format");
-    fw::MessageBoxRecorder m_boxes;
-    ScratchDir m_base;
-    std::unique_ptr<CKaviloApp> m_app;
-    CMainFrame* m_frame = nullptr;
     HWND m_tree = nullptr;
 };
 
@@ -209,7 +181,7 @@ TEST_F(ReplayCommand, TheTreesDragDeliversTheSnapshotAndShowsWhatTheTargetWrote)
     RECT r;
     ::GetWindowRect(target, &r);
     ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    Pump();
+    PumpPending();
 
     // The tree reports a drag of its root; the button is already up, so it drops at once.
     NMTREEVIEWW drag = {};
@@ -219,7 +191,7 @@ TEST_F(ReplayCommand, TheTreesDragDeliversTheSnapshotAndShowsWhatTheTargetWrote)
     drag.itemNew.hItem = TreeView_GetRoot(m_tree);
     drag.itemNew.lParam = 0;
     ::SendMessageW(::GetParent(m_tree), WM_NOTIFY, drag.hdr.idFrom, reinterpret_cast<LPARAM>(&drag));
-    Pump();
+    PumpPending();
     dropTarget.Revoke();
     ::DestroyWindow(target);
     ASSERT_EQ(dropTarget.m_text, L"hi");

@@ -7,6 +7,7 @@
 #include "framework/Profile.h"
 #include "res/resource.h"
 #include "tests/TestDataObject.h"
+#include "tests/app/AppFixture.h"
 #include "tests/TestSupport.h"
 #include "viewers/PropertyRows.h"
 
@@ -19,22 +20,6 @@
 using namespace testing_support;
 
 namespace {
-
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
-std::wstring Caption(HWND hwnd)
-{
-    wchar_t text[512] = {};
-    ::GetWindowTextW(hwnd, text, 512);
-    return text;
-}
 
 // Each item of the tree, depth first: its text, its icon and the rows its entry shows.
 void ReadTree(HWND tree, HTREEITEM item, std::vector<std::wstring>& out)
@@ -54,37 +39,8 @@ void ReadTree(HWND tree, HTREEITEM item, std::vector<std::wstring>& out)
     }
 }
 
-class SnapshotCommands : public ::testing::Test {
+class SnapshotCommands : public AppFixture {
 protected:
-    void SetUp() override
-    {
-        fw::DeleteAppRegistryKey();
-        ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", m_base.Path()));
-        Start();
-    }
-    void TearDown() override
-    {
-        ::OleSetClipboard(nullptr);
-        Quit();
-        fw::DeleteAppRegistryKey();
-    }
-    void Start()
-    {
-        m_app = std::make_unique<CKaviloApp>();
-        ASSERT_TRUE(m_app->InitInstance());
-        m_frame = m_app->GetMainFrame();
-        Pump();
-    }
-    void Quit()
-    {
-        if (m_app) m_app->ExitInstance();
-        m_app.reset();
-    }
-    void Command(UINT id)
-    {
-        ::SendMessageW(m_frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        Pump();
-    }
     std::vector<std::wstring> Tree()
     {
         std::vector<std::wstring> out;
@@ -103,11 +59,7 @@ protected:
         Command(ID_EDIT_PASTE);
     }
 
-    fw::MessageBoxRecorder m_boxes;
-    ScratchDir m_base;
     ScratchDir m_files;
-    std::unique_ptr<CKaviloApp> m_app;
-    CMainFrame* m_frame = nullptr;
 };
 
 }  // namespace
@@ -166,12 +118,12 @@ TEST_F(SnapshotCommands, SavedSnapshotOpensInTheNextRunAsItWas)
         EXPECT_EQ(request.fileName, title + L".kavilo");
     }
     EXPECT_TRUE(FileExists(path));
-    EXPECT_EQ(Caption(m_frame->GetSafeHwnd()), L"bug 1234.kavilo - Orvetta");
+    EXPECT_EQ(WindowText(m_frame->GetSafeHwnd()), L"bug 1234.kavilo - Orvetta");
     EXPECT_TRUE(m_boxes.Texts().empty());
 
     Quit();
     Start();
-    EXPECT_EQ(Caption(m_frame->GetSafeHwnd()), L"無題 - Orvetta");
+    EXPECT_EQ(WindowText(m_frame->GetSafeHwnd()), L"無題 - Orvetta");
     {
         fw::FileDialogAnswer answer(path);
         Command(ID_FILE_OPEN);
@@ -179,7 +131,7 @@ TEST_F(SnapshotCommands, SavedSnapshotOpensInTheNextRunAsItWas)
         EXPECT_FALSE(answer.Requests()[0].save);
     }
     EXPECT_EQ(Tree(), pasted);
-    EXPECT_EQ(Caption(m_frame->GetSafeHwnd()), L"bug 1234.kavilo - Orvetta");
+    EXPECT_EQ(WindowText(m_frame->GetSafeHwnd()), L"bug 1234.kavilo - Orvetta");
     EXPECT_EQ(m_app->GetDocument()->GetTitle(), title);
 
     // Save As again offers the file's own name.
@@ -198,9 +150,9 @@ TEST_F(SnapshotCommands, SavedSnapshotOpensInTheNextRunAsItWas)
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_EQ(m_boxes.Texts()[0].rfind(L"スナップショットを読み込めません。\r\n", 0), 0u);
     EXPECT_EQ(Tree(), pasted);
-    EXPECT_EQ(Caption(m_frame->GetSafeHwnd()), L"bug 1234.kavilo - Orvetta");
+    EXPECT_EQ(WindowText(m_frame->GetSafeHwnd()), L"bug 1234.kavilo - Orvetta");
 
     // A new capture is no longer the file's.
     PasteSomething();
-    EXPECT_EQ(Caption(m_frame->GetSafeHwnd()), m_app->GetDocument()->GetTitle() + L" - Orvetta");
+    EXPECT_EQ(WindowText(m_frame->GetSafeHwnd()), m_app->GetDocument()->GetTitle() + L" - Orvetta");
 }

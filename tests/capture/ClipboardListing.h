@@ -119,10 +119,15 @@ inline std::string DescribeMedium(const STGMEDIUM& medium)
     }
 }
 
+// CLIPBRD_E_CANT_OPEN from a clipboard object: another program (under Wine, the system's
+// clipboard manager right after a change) holds the clipboard for a moment.
+class ClipboardBusy {};
+
 inline std::string DescribeRequest(IDataObject* object, FORMATETC fmt)
 {
     fw::StgMedium medium;
     const HRESULT hr = object->GetData(&fmt, &medium);
+    if (hr == CLIPBRD_E_CANT_OPEN) throw ClipboardBusy();
     return FAILED(hr) ? "refused" : DescribeMedium(medium.Get());
 }
 
@@ -133,12 +138,18 @@ inline std::string DescribeFormat(const FORMATETC& fmt)
 }
 
 // The listing of the clipboard, one line per description; empty when it cannot be read.
-inline std::vector<std::string> ListClipboard()
+inline std::vector<std::string> ListClipboardOnce()
 {
     std::vector<std::string> lines;
     fw::ComPtr<IDataObject> clipboard;
     fw::ComPtr<IEnumFORMATETC> formats;
-    if (FAILED(::OleGetClipboard(&clipboard)) || FAILED(clipboard->EnumFormatEtc(DATADIR_GET, &formats))) return lines;
+    HRESULT hr = ::OleGetClipboard(&clipboard);
+    if (SUCCEEDED(hr)) hr = clipboard->EnumFormatEtc(DATADIR_GET, &formats);
+    if (hr == CLIPBRD_E_CANT_OPEN) throw ClipboardBusy();
+    if (FAILED(hr)) {
+        std::printf("note: the clipboard cannot be listed: 0x%08lx\n", static_cast<unsigned long>(hr));
+        return lines;
+    }
     const UINT fileContents = ::RegisterClipboardFormatW(L"FileContents");
     FORMATETC fmt;
     while (formats->Next(1, &fmt, nullptr) == S_OK) {
@@ -155,6 +166,29 @@ inline std::vector<std::string> ListClipboard()
         }
     }
     return lines;
+}
+
+// The listing, read again while the clipboard is held by someone else, for up to 5 s.
+inline std::vector<std::string> ListClipboard()
+{
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    for (;;) {
+        try {
+            return ListClipboardOnce();
+        } catch (const ClipboardBusy&) {
+            std::printf("note: the clipboard is held by another program; read again\n");
+            if (::GetTickCount64() >= deadline) return {};
+        }
+        // The holder may be waiting for this thread to render what it put there.
+        MSG msg;
+        for (ULONGLONG until = ::GetTickCount64() + 50; ::GetTickCount64() < until;) {
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            ::Sleep(5);
+        }
+    }
 }
 
 }  // namespace testing_support

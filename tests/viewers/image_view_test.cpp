@@ -29,15 +29,6 @@ constexpr COLORREF kBackground = RGB(0xEE, 0xF2, 0xFA);
 constexpr COLORREF kRed = RGB(0xFF, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 0xFF);
 
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
 void PutLE(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes)
 {
     if (b.size() < at + bytes) b.resize(at + bytes);
@@ -110,7 +101,7 @@ protected:
         ::SetWindowPos(page.GetSafeHwnd(), nullptr, 0, 0, rect.left + width, rect.top + height,
                        SWP_NOZORDER | SWP_NOMOVE | SWP_SHOWWINDOW);
         ::UpdateWindow(window);
-        Pump();
+        testing_support::PumpPending();
     }
     static std::wstring Caption(const CImageViewDialog& page) { return page.GetDlgItemText(IDC_IMAGE_CAPTION); }
     static COLORREF Pixel(CImageViewDialog& page, int x, int y)
@@ -288,10 +279,10 @@ TEST(ImageViewInTheProgram, PastedPictureOpensOnTheImageTab)
     source->Release();
     CMainFrame* frame = app.GetMainFrame();
     ::SendMessageW(frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_EDIT_PASTE, 0), 0);
-    Pump();
+    testing_support::PumpPending();
     HWND tree = frame->GetLeftView().GetSafeHwnd();
     TreeView_SelectItem(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
-    Pump();
+    testing_support::PumpPending();
 
     // "PNG" opens on its picture, the last tab.
     const std::vector<std::wstring> tabs = frame->GetKaviloView().GetTabCaptions();
@@ -300,7 +291,7 @@ TEST(ImageViewInTheProgram, PastedPictureOpensOnTheImageTab)
     auto* page = dynamic_cast<CImageViewDialog*>(frame->GetKaviloView().GetActivePage());
     ASSERT_TRUE(page);
     ::UpdateWindow(page->GetImageWindow().GetSafeHwnd());
-    Pump();
+    testing_support::PumpPending();
     EXPECT_EQ(page->GetDlgItemText(IDC_IMAGE_CAPTION), L"64×48  32ビット/ピクセル 100.00 %");
     // The set-default command stores the page's keyword for the format.
     ::SendMessageW(frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_SET_DEFAULT_VIEW, 0), 0);
