@@ -32,6 +32,18 @@ bool PutOnClipboard(HWND owner, std::vector<ClipboardBlock>& blocks, DWORD waitM
     return all;
 }
 
+HRESULT RetryWhileClipboardHeld(const std::function<HRESULT()>& call, DWORD waitMs)
+{
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        const HRESULT hr = call();
+        if (hr != CLIPBRD_E_CANT_OPEN || ::GetTickCount64() - start >= waitMs) return hr;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 HRESULT SetOleClipboardWithRetry(IDataObject* object, DWORD waitMs)
 {
     const ULONGLONG start = ::GetTickCount64();

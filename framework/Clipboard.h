@@ -1,6 +1,6 @@
-// Writing to the clipboard. Another program (or the system's clipboard manager) often
-// holds the clipboard for a moment right after a change, so opening it is retried for a
-// short while before the write counts as failed.
+// Reading and writing the clipboard. Another program (or the system's clipboard manager)
+// often holds the clipboard for a moment right after a change, so opening it is retried
+// for a short while before the read or the write counts as failed.
 #pragma once
 
 #include "framework/Handles.h"
@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <functional>
 #include <vector>
 
 namespace fw {
@@ -27,6 +28,12 @@ bool OpenClipboardWithRetry(HWND owner, DWORD waitMs = 500);
 // `blocks` and is freed with it. False when the clipboard could not be opened or refused
 // a block.
 bool PutOnClipboard(HWND owner, std::vector<ClipboardBlock>& blocks, DWORD waitMs = 500);
+
+// Runs `call` again while it answers CLIPBRD_E_CANT_OPEN, for up to `waitMs` milliseconds;
+// its last answer. Between the tries only messages sent from other threads are served
+// (the holder may be waiting for a window of this thread to render data), so nothing
+// posted to this thread runs in the middle of the caller's work.
+HRESULT RetryWhileClipboardHeld(const std::function<HRESULT()>& call, DWORD waitMs = 500);
 
 // OleSetClipboard of `object` (null empties it), tried again for up to `waitMs`
 // milliseconds while another program holds the clipboard. This thread's messages are

@@ -1,11 +1,14 @@
 #include "framework/OleDataObject.h"
 
+#include "framework/Clipboard.h"
+
 #include <ole2.h>
 
 bool COleDataObject::AttachClipboard()
 {
     Release();
-    return SUCCEEDED(::OleGetClipboard(&m_object)) && m_object;
+    return SUCCEEDED(fw::RetryWhileClipboardHeld([this] { return ::OleGetClipboard(m_object.ReleaseAndGetAddressOf()); })) &&
+           m_object;
 }
 
 void COleDataObject::Attach(IDataObject* object)
@@ -25,7 +28,8 @@ void COleDataObject::Release()
 void COleDataObject::BeginEnumFormats()
 {
     m_enum.Reset();
-    if (m_object) m_object->EnumFormatEtc(DATADIR_GET, &m_enum);
+    if (!m_object) return;
+    fw::RetryWhileClipboardHeld([this] { return m_object->EnumFormatEtc(DATADIR_GET, m_enum.ReleaseAndGetAddressOf()); });
 }
 
 bool COleDataObject::GetNextFormat(FORMATETC* fmt)
@@ -48,7 +52,11 @@ bool COleDataObject::GetData(CLIPFORMAT format, STGMEDIUM* medium, const FORMATE
         asked = *fmt;
         asked.cfFormat = format;
     }
-    if (FAILED(m_object->GetData(&asked, medium))) {
+    const HRESULT hr = fw::RetryWhileClipboardHeld([&] {
+        ::ZeroMemory(medium, sizeof *medium);
+        return m_object->GetData(&asked, medium);
+    });
+    if (FAILED(hr)) {
         ::ZeroMemory(medium, sizeof *medium);
         return false;
     }

@@ -24,15 +24,16 @@ public:
     IDataObject* GetIDataObject() const { return m_object.Get(); }
     bool IsAttached() const { return m_object != nullptr; }
 
-    // Starts enumerating the offered format descriptions; GetNextFormat then yields them
+    // Starts enumerating the offered format descriptions (waiting briefly while another
+    // program holds the clipboard); GetNextFormat then yields them
     // one by one. Target devices of the descriptions are owned by this object until it is
     // released, so that the descriptions can be handed back to the source's GetData; the
     // program keeps the pointers only as values and never dereferences them.
     void BeginEnumFormats();
     bool GetNextFormat(FORMATETC* fmt);
 
-    // Asks for the data of one description. The medium belongs to the caller, who
-    // releases it with ReleaseStgMedium.
+    // Asks for the data of one description, waiting briefly while another program holds
+    // the clipboard. The medium belongs to the caller, who releases it with ReleaseStgMedium.
     bool GetData(CLIPFORMAT format, STGMEDIUM* medium, const FORMATETC* fmt = nullptr);
 
 private:

@@ -1,7 +1,9 @@
 #include "framework/Clipboard.h"
+#include "framework/OleDataObject.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -77,4 +79,47 @@ TEST(ClipboardWrite, GivesUpAfterTheWaitAndKeepsTheBlockToFreeIt)
     EXPECT_GE(waited, std::chrono::milliseconds(280));
     EXPECT_LT(waited, std::chrono::milliseconds(1200));
     EXPECT_TRUE(blocks[0].memory) << "a refused block stays with its owner";
+}
+
+// Paste right after a change: the clipboard is listed and read once the holder lets go.
+TEST(ClipboardRead, ListsAndReadsOnceAProgramLetsGoOfTheClipboard)
+{
+    auto blocks = TextBlock(L"貼り付けを待つ");
+    ASSERT_TRUE(fw::PutOnClipboard(nullptr, blocks));
+    COleDataObject clipboard;
+    std::vector<UINT> formats;
+    {
+        ClipboardHolder holder(200);
+        ASSERT_TRUE(holder.Opened());
+        ASSERT_TRUE(clipboard.AttachClipboard());
+        clipboard.BeginEnumFormats();
+        FORMATETC fmt;
+        while (clipboard.GetNextFormat(&fmt)) formats.push_back(fmt.cfFormat);
+    }
+    EXPECT_NE(std::find(formats.begin(), formats.end(), CF_UNICODETEXT), formats.end()) << formats.size();
+
+    ClipboardHolder holder(200);
+    ASSERT_TRUE(holder.Opened());
+    FORMATETC fmt = {CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    fw::StgMedium medium;
+    ASSERT_TRUE(clipboard.GetData(CF_UNICODETEXT, &medium, &fmt));
+    fw::GlobalLockView lock(medium->hGlobal);
+    EXPECT_STREQ(lock.As<wchar_t>(), L"貼り付けを待つ");
+}
+
+TEST(ClipboardRead, RetriesOnlyWhileTheClipboardIsHeldAndOnlyForItsTime)
+{
+    int calls = 0;
+    EXPECT_EQ(fw::RetryWhileClipboardHeld([&] { return ++calls < 3 ? CLIPBRD_E_CANT_OPEN : S_OK; }), S_OK);
+    EXPECT_EQ(calls, 3);
+
+    calls = 0;
+    EXPECT_EQ(fw::RetryWhileClipboardHeld([&] { return ++calls, DV_E_FORMATETC; }), DV_E_FORMATETC);
+    EXPECT_EQ(calls, 1) << "other failures are the answer";
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fw::RetryWhileClipboardHeld([] { return CLIPBRD_E_CANT_OPEN; }, 300), CLIPBRD_E_CANT_OPEN);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(280));
+    EXPECT_LT(waited, std::chrono::milliseconds(1200));
 }
