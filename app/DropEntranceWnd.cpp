@@ -2,6 +2,7 @@
 
 #include "app/KaviloDoc.h"
 #include "app/MainFrame.h"
+#include "framework/WindowResources.h"
 
 const fw::CRuntimeClass CDropEntranceWnd::classCDropEntranceWnd = {"CDropEntranceWnd", &fw::Window::classWindow};
 
@@ -53,9 +54,7 @@ LRESULT CDropEntranceWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CREATE: {
-        HDC screen = ::GetDC(nullptr);
-        const int height = -::MulDiv(80, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
-        ::ReleaseDC(nullptr, screen);
+        const int height = -::MulDiv(80, ::GetDeviceCaps(fw::WindowDC(nullptr).Get(), LOGPIXELSY), 720);
         m_font.Reset(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS UI Gothic"));
         m_dropTarget = fw::MakeComObject<CODT>();

@@ -16,7 +16,7 @@ CLeftView::~CLeftView()
 {
     // The control goes first, so that it no longer refers to the image list.
     DestroyWindow();
-    if (m_images) ImageList_Destroy(m_images);
+    m_images.Reset();
 }
 
 bool CLeftView::Create(HWND parent, UINT id)
@@ -27,14 +27,14 @@ bool CLeftView::Create(HWND parent, UINT id)
         ::CreateWindowExW(0, WC_TREEVIEWW, L"", style, 0, 0, 0, 0, parent,
                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (!hwnd || !Subclass(hwnd)) return false;
-    m_images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4);
+    m_images.Reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4));
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (UINT icon : {IDI_TREE_FOLDER, IDI_TREE_DOCUMENT, IDI_TREE_PICTURE, IDI_TREE_QUESTION}) {
         fw::UniqueIcon loaded(
             static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-        ImageList_AddIcon(m_images, loaded.Get());
+        ImageList_AddIcon(m_images.Get(), loaded.Get());
     }
-    TreeView_SetImageList(hwnd, m_images, TVSIL_NORMAL);
+    TreeView_SetImageList(hwnd, m_images.Get(), TVSIL_NORMAL);
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "framework/Document.h"
 #include "framework/Handles.h"
+#include "framework/WindowResources.h"
 
 #include <commctrl.h>
 
@@ -32,7 +33,7 @@ private:
     void AddEntries(const CCBDataArray& snapshot, HTREEITEM parent);
     // Adds the write-back item below the root, or its entries not shown yet.
     void ShowWriteBack();
-    HIMAGELIST m_images = nullptr;
+    fw::UniqueImageList m_images;
     HTREEITEM m_writeBackItem = nullptr;
     size_t m_writeBackShown = 0;
 };

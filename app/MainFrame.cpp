@@ -25,13 +25,12 @@ bool CMainFrame::Create(CKaviloDoc* document)
 {
     m_document = document;
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    HMENU menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    fw::UniqueMenu menu(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME)));
     HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     if (!fw::Window::Create(L"OrvettaMainFrame", L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, CS_DBLCLKS, icon)) {
-        if (menu) ::DestroyMenu(menu);
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu.Get(), CS_DBLCLKS, icon))
         return false;
-    }
+    menu.Release();  // the window's menu from here on, destroyed with it
     document->AddView(&m_leftView);
     document->AddView(&m_kaviloView);
     document->SetTitleListener([this] { UpdateTitle(); });

@@ -10,13 +10,6 @@ const fw::CRuntimeClass CCBData_DIB::classCCBData_DIB = {"CCBData_DIB", &CCBData
 
 namespace {
 
-struct MemoryDCTraits {
-    using Type = HDC;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
-using UniqueMemoryDC = fw::Unique<MemoryDCTraits>;
-
 // Run-length encoded bits, expanded by GDI (which stops at biSizeImage) into a 32-bit
 // DIB section that GDI+ then copies; GDI+ itself is only handed uncompressed rows.
 std::shared_ptr<Gdiplus::Image> ExpandRunLengths(const BITMAPINFO* info, const BYTE* bits, int width, int height)
@@ -34,7 +27,7 @@ std::shared_ptr<Gdiplus::Image> ExpandRunLengths(const BITMAPINFO* info, const B
     void* pixels = nullptr;
     fw::UniqueBitmap section(::CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!section) return nullptr;
-    UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
+    fw::UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
     if (!dc) return nullptr;
     if (::SetDIBits(dc.Get(), section.Get(), 0, static_cast<UINT>(height), bits, info, DIB_RGB_COLORS) == 0)
         return nullptr;

@@ -110,11 +110,9 @@ void WalkShellFolder(CCBDataArray& children, CCBDataCreateContext* context, IShe
     for (;;) {
         LPITEMIDLIST raw = nullptr;
         ULONG fetched = 0;
-        if (items->Next(1, &raw, &fetched) != S_OK || fetched != 1) {
-            ::CoTaskMemFree(raw);
-            break;
-        }
-        fw::UniqueIdList item(raw);
+        const HRESULT hr = items->Next(1, &raw, &fetched);
+        fw::UniqueIdList item(raw);  // whatever the enumerator handed out, even with a failure
+        if (hr != S_OK || fetched != 1) break;
         const std::wstring name = DisplayName(folder, item.get(), SHGDN_INFOLDER | SHGDN_FORPARSING).value_or(L"");
         if (StepItem(context, name)) break;
         std::shared_ptr<CCBData> child = ImportShellItem(context, folder, item.get(), false);

@@ -122,14 +122,11 @@ HBITMAP UnpackBitmap(const std::vector<BYTE>& packed)
         (layout.compression != kDibRgb && layout.compression != kDibBitFields))
         return nullptr;
     void* pixels = nullptr;
-    HBITMAP section = ::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(packed.data()), DIB_RGB_COLORS,
-                                         &pixels, nullptr, 0);
-    if (!section || !pixels) {
-        if (section) ::DeleteObject(section);
-        return nullptr;
-    }
+    fw::UniqueBitmap section(::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(packed.data()),
+                                                DIB_RGB_COLORS, &pixels, nullptr, 0));
+    if (!section || !pixels) return nullptr;
     std::memcpy(pixels, packed.data() + layout.bitsOffset, static_cast<size_t>(layout.bitsSize));
-    return section;
+    return section.Release();
 }
 
 std::vector<BYTE> PaletteEntries(HPALETTE palette)

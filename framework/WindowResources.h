@@ -1,11 +1,13 @@
 // Owners of per-window resources that are given back by calls of their own rather than by
-// closing a handle: the caret, a timer, a window DC (the paint DC is in PaintDC.h). Each
+// closing a handle: the caret, a timer, a window DC (the paint DC is in PaintDC.h), and
+// an image list. Each
 // undoes exactly what it did, once, when it goes (or earlier, when asked).
 #pragma once
 
 #include "framework/Handles.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace fw {
 
@@ -64,6 +66,15 @@ private:
     HWND m_window;
     HDC m_dc;
 };
+
+// An image list of the common controls, destroyed with ImageList_Destroy. A control it
+// is set on only refers to it: the control must go first.
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::ImageList_Destroy(h); }
+};
+using UniqueImageList = Unique<ImageListTraits>;
 
 // A font of `tenthsOfPoint` / 10 points at the screen's resolution.
 UniqueFont CreatePointFont(int tenthsOfPoint, const wchar_t* faceName);

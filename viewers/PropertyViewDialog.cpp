@@ -5,6 +5,7 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "framework/WindowResources.h"
 #include "res/dialogs_resource.h"
 #include "viewers/PropertyRows.h"
 
@@ -69,14 +70,13 @@ BOOL CPropertyViewDialog::OnInitDialog()
     HWND list = GetList();
     ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
 
-    HDC dc = ::GetDC(GetSafeHwnd());
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(GetSafeHwnd(), WM_GETFONT, 0, 0));
     {
-        fw::SelectGuard select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+        fw::WindowDC dc(GetSafeHwnd());
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(GetSafeHwnd(), WM_GETFONT, 0, 0));
+        fw::SelectGuard select(dc.Get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
         TEXTMETRICW metrics = {};
-        if (::GetTextMetricsW(dc, &metrics)) m_aveCharWidth = metrics.tmAveCharWidth;
+        if (::GetTextMetricsW(dc.Get(), &metrics)) m_aveCharWidth = metrics.tmAveCharWidth;
     }
-    ::ReleaseDC(GetSafeHwnd(), dc);
 
     const struct {
         const wchar_t* heading;
