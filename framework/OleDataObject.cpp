@@ -7,8 +7,9 @@
 bool COleDataObject::AttachClipboard()
 {
     Release();
-    return SUCCEEDED(fw::RetryWhileClipboardHeld([this] { return ::OleGetClipboard(m_object.ReleaseAndGetAddressOf()); })) &&
-           m_object;
+    const HRESULT hr =
+        fw::RetryWhileClipboardHeld([this] { return ::OleGetClipboard(m_object.ReleaseAndGetAddressOf()); });
+    return SUCCEEDED(hr) && m_object;
 }
 
 void COleDataObject::Attach(IDataObject* object)
@@ -29,7 +30,8 @@ void COleDataObject::BeginEnumFormats()
 {
     m_enum.Reset();
     if (!m_object) return;
-    fw::RetryWhileClipboardHeld([this] { return m_object->EnumFormatEtc(DATADIR_GET, m_enum.ReleaseAndGetAddressOf()); });
+    fw::RetryWhileClipboardHeld(
+        [this] { return m_object->EnumFormatEtc(DATADIR_GET, m_enum.ReleaseAndGetAddressOf()); });
 }
 
 bool COleDataObject::GetNextFormat(FORMATETC* fmt)

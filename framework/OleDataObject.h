@@ -25,10 +25,10 @@ public:
     bool IsAttached() const { return m_object != nullptr; }
 
     // Starts enumerating the offered format descriptions (waiting briefly while another
-    // program holds the clipboard); GetNextFormat then yields them
-    // one by one. Target devices of the descriptions are owned by this object until it is
-    // released, so that the descriptions can be handed back to the source's GetData; the
-    // program keeps the pointers only as values and never dereferences them.
+    // program holds the clipboard); GetNextFormat then yields them one by one. Target
+    // devices of the descriptions are owned by this object until it is released, so that
+    // the descriptions can be handed back to the source's GetData; the program keeps the
+    // pointers only as values and never dereferences them.
     void BeginEnumFormats();
     bool GetNextFormat(FORMATETC* fmt);
 

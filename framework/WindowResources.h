@@ -1,7 +1,6 @@
 // Owners of per-window resources that are given back by calls of their own rather than by
-// closing a handle: the caret, a timer, a window DC (the paint DC is in PaintDC.h), and
-// an image list. Each
-// undoes exactly what it did, once, when it goes (or earlier, when asked).
+// closing a handle: the caret, a timer, a window DC (the paint DC is in PaintDC.h) and an
+// image list. Each undoes exactly what it did, once, when it goes (or earlier, when asked).
 #pragma once
 
 #include "framework/Handles.h"
