@@ -3,6 +3,7 @@
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
 #include "tests/ControlReading.h"
+#include "tests/ImportPatch.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -282,6 +283,23 @@ TEST_F(HexViewCtrl, ASelectionBeyondFourGibibytesIsNotCopiedAndSaysSo)
     EXPECT_EQ(m_source.calls, 0);
 }
 
+namespace {
+
+using WriteFileFunction = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+WriteFileFunction g_writeFile = nullptr;
+int g_writes = 0;
+
+// WriteFile on a disk that fills up after the first call.
+BOOL WINAPI DiskFullAfterOneWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED overlapped)
+{
+    if (++g_writes == 1) return g_writeFile(file, data, size, done, overlapped);
+    if (done) *done = 0;
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+}  // namespace
+
 TEST_F(HexViewCtrl, ExportWritesExactlyTheSelectedBytes)
 {
     Show(3 * 0x100000 + 5);        // more than one 1 MiB piece
@@ -304,6 +322,19 @@ TEST_F(HexViewCtrl, ExportWritesExactlyTheSelectedBytes)
     answer.SetPath(dir / L"missing\\out.bin");
     Command(32793);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"ファイルに書き込めません"});
+
+    // The disk fills up after the first piece: reported, and the partial file is removed.
+    answer.SetPath(dir / L"full.bin");
+    g_writes = 0;
+    {
+        testing_support::ImportPatch patch("kernel32.dll", "WriteFile", reinterpret_cast<void*>(&DiskFullAfterOneWrite));
+        ASSERT_TRUE(patch.Applied());
+        g_writeFile = reinterpret_cast<WriteFileFunction>(patch.Original());
+        Command(32793);
+    }
+    EXPECT_EQ(g_writes, 2);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"ファイルに書き込めません", L"ファイルに書き込めません"}));
+    EXPECT_FALSE(testing_support::FileExists(dir / L"full.bin"));
 }
 
 TEST_F(HexViewCtrl, SixtyFourGibibytesScrollToTheirLastLine)
