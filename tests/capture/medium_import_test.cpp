@@ -4,6 +4,7 @@
 #include "tests/TestDataObject.h"
 #include "tests/TestProgress.h"
 #include "tests/TestTempStore.h"
+#include "tests/capture/SourceFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +34,11 @@ std::vector<uint8_t> FileBytes(const std::wstring& path)
     return bytes;
 }
 
-class MediumImport : public ::testing::Test {
+class MediumImport : public SourceFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_store.Ready());
-        m_object = TestDataObject::Create();
-        m_source.Attach(m_object);
-        m_object->Release();  // the attached source holds it
+        SourceFixture::SetUp();
         m_context.m_source = &m_source;
         m_context.m_progress = &m_progress;
     }
@@ -50,9 +48,6 @@ protected:
         return ImportMedium(&m_context, fmt);
     }
 
-    ScopedTempStore m_store;
-    TestDataObject* m_object = nullptr;
-    COleDataObject m_source;
     TestProgress m_progress;
     CCBDataCreateContext m_context;
 };
