@@ -32,6 +32,15 @@ void PumpPending()
     }
 }
 
+std::string ReadPipe(HANDLE pipe)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    return text;
+}
+
 std::wstring WindowText(HWND hwnd)
 {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');

@@ -28,6 +28,8 @@ void RemoveTree(const std::wstring& path);
 void PumpMessagesFor(DWORD milliseconds);
 // Dispatches the messages already waiting on this thread.
 void PumpPending();
+// Everything written to a pipe until its writer closes it.
+std::string ReadPipe(HANDLE pipe);
 // A window's text (its caption, for a top-level window).
 std::wstring WindowText(HWND hwnd);
 bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);

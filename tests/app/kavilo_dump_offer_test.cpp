@@ -12,15 +12,6 @@ using namespace testing_support;
 
 namespace {
 
-std::string ReadAll(HANDLE pipe)
-{
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    return text;
-}
-
 // kavilo-dump with its input and error output on pipes, running while the test goes on.
 class Dump {
 public:
@@ -80,7 +71,7 @@ public:
         }
         m_input.Reset();
         if (::WaitForSingleObject(m_process.Get(), 60000) != WAIT_OBJECT_0) output = "kavilo-dump did not end\n";
-        output += ReadAll(m_errors.Get());
+        output += ReadPipe(m_errors.Get());
         DWORD code = 99;
         if (!::GetExitCodeProcess(m_process.Get(), &code)) output += "GetExitCodeProcess: " + std::to_string(::GetLastError());
         return code;

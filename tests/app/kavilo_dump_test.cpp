@@ -15,15 +15,6 @@ struct DumpRun {
     std::string out, err;
 };
 
-std::string ReadAll(HANDLE pipe)
-{
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    return text;
-}
-
 DumpRun RunDump(const std::wstring& arguments)
 {
     DumpRun run;
@@ -46,8 +37,8 @@ DumpRun RunDump(const std::wstring& arguments)
     outW.Reset();
     errW.Reset();
     // stderr is small; read stdout to its end first, then stderr.
-    run.out = ReadAll(outR.Get());
-    run.err = ReadAll(errR.Get());
+    run.out = ReadPipe(outR.Get());
+    run.err = ReadPipe(errR.Get());
     ::WaitForSingleObject(pi.hProcess, 60000);
     ::GetExitCodeProcess(pi.hProcess, &run.status);
     return run;

@@ -158,10 +158,27 @@ std::vector<std::wstring> RemoteTreeTexts(HWND tree, DWORD processId)
     return texts;
 }
 
+// The tree control of the program's main window.
+HWND TreeOf(HWND frame)
+{
+    return ::FindWindowExW(::FindWindowExW(frame, nullptr, L"OrvettaSplitter", nullptr), nullptr, L"SysTreeView32",
+                           nullptr);
+}
+
 class KaviloProcess : public ::testing::Test {
 protected:
     void SetUp() override { fw::DeleteAppRegistryKey(); }
     void TearDown() override { fw::DeleteAppRegistryKey(); }
+    // The program's temporary folder in `base`, and a clipboard that no window of an
+    // earlier test of this process owns any more.
+    static void PrepareForPaste(const ScratchDir& base)
+    {
+        ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
+        if (testing_support::OpenClipboardPatiently()) {
+            ::EmptyClipboard();
+            ::CloseClipboard();
+        }
+    }
 };
 
 }  // namespace
@@ -216,12 +233,7 @@ TEST_F(KaviloProcess, WithoutAnyUsableFolderItTellsAndEndsWithoutAWindow)
 TEST_F(KaviloProcess, PasteOfAnotherProgramsClipboardShowsItsTree)
 {
     ScratchDir base;
-    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
-    // Earlier tests of this process may have left the clipboard owned by a window of theirs.
-    if (testing_support::OpenClipboardPatiently()) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
-    }
+    ASSERT_NO_FATAL_FAILURE(PrepareForPaste(base));
     PeerProcess source(L"clipboard_source", L"ole");
     ASSERT_TRUE(source.WaitReady()) << "clipboard source ended with " << source.ExitCode();
     const DWORD sequence = ::GetClipboardSequenceNumber();
@@ -233,8 +245,7 @@ TEST_F(KaviloProcess, PasteOfAnotherProgramsClipboardShowsItsTree)
     ::SendMessageW(frame, WM_COMMAND, MAKEWPARAM(57637, 0), 0);
     const std::wstring title = L"クリップボード#" + std::to_wstring(sequence);
     EXPECT_EQ(WindowText(frame), title + L" - Orvetta");
-    HWND tree = ::FindWindowExW(::FindWindowExW(frame, nullptr, L"OrvettaSplitter", nullptr), nullptr,
-                                L"SysTreeView32", nullptr);
+    HWND tree = TreeOf(frame);
     ASSERT_TRUE(tree);
     const std::vector<std::wstring> texts = RemoteTreeTexts(tree, program.Id());
     ASSERT_GE(texts.size(), 4u);
@@ -256,18 +267,10 @@ TEST_F(KaviloProcess, PasteOfAnotherProgramsClipboardShowsItsTree)
 TEST_F(KaviloProcess, ASnapshotFileNamedOnTheCommandLineShowsWhatAPasteShowed)
 {
     ScratchDir base;
-    ASSERT_TRUE(fw::WriteProfileString(L"Settings", L"TemporaryFolder", base.Path()));
-    if (testing_support::OpenClipboardPatiently()) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
-    }
+    ASSERT_NO_FATAL_FAILURE(PrepareForPaste(base));
     PeerProcess source(L"clipboard_source", L"ole");
     ASSERT_TRUE(source.WaitReady()) << "clipboard source ended with " << source.ExitCode();
-    auto treeOf = [](HWND frame, DWORD id) {
-        HWND tree = ::FindWindowExW(::FindWindowExW(frame, nullptr, L"OrvettaSplitter", nullptr), nullptr,
-                                    L"SysTreeView32", nullptr);
-        return RemoteTreeTexts(tree, id);
-    };
+    auto treeOf = [](HWND frame, DWORD id) { return RemoteTreeTexts(TreeOf(frame), id); };
     std::vector<std::wstring> pasted;
     {
         Program program;

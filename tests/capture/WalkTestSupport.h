@@ -75,6 +75,20 @@ inline std::vector<uint8_t> DropFilesBytes(const std::vector<std::wstring>& path
     return bytes;
 }
 
+// A "FileGroupDescriptorW" block naming the files, with no other fields set.
+inline std::vector<uint8_t> FileGroupBytes(const std::vector<std::wstring>& names)
+{
+    std::vector<uint8_t> bytes(4 + names.size() * sizeof(FILEDESCRIPTORW), 0);
+    const uint32_t count = static_cast<uint32_t>(names.size());
+    std::memcpy(bytes.data(), &count, 4);
+    for (size_t i = 0; i < names.size(); ++i) {
+        FILEDESCRIPTORW d = {};
+        wcsncpy(d.cFileName, names[i].c_str(), MAX_PATH - 1);
+        std::memcpy(bytes.data() + 4 + i * sizeof d, &d, sizeof d);
+    }
+    return bytes;
+}
+
 // A new compound file at `path`, open for writing.
 inline fw::ComPtr<IStorage> CreateCompoundFile(const std::wstring& path)
 {

@@ -35,19 +35,6 @@ std::vector<uint8_t> Bytes(size_t size, uint8_t seed = 1)
     return bytes;
 }
 
-std::vector<uint8_t> FileGroup(const std::vector<std::wstring>& names)
-{
-    std::vector<uint8_t> bytes(4 + names.size() * sizeof(FILEDESCRIPTORW), 0);
-    const uint32_t count = static_cast<uint32_t>(names.size());
-    std::memcpy(bytes.data(), &count, 4);
-    for (size_t i = 0; i < names.size(); ++i) {
-        FILEDESCRIPTORW d = {};
-        wcsncpy(d.cFileName, names[i].c_str(), MAX_PATH - 1);
-        std::memcpy(bytes.data() + 4 + i * sizeof d, &d, sizeof d);
-    }
-    return bytes;
-}
-
 // A 2 x 2, 24-bit DIB.
 std::vector<uint8_t> SmallDib()
 {
@@ -123,7 +110,7 @@ protected:
         m_object->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta Storage"), TYMED_ISTORAGE), StorageMedium(root.Get()));
         const UINT contents = ::RegisterClipboardFormatW(L"FileContents");
         m_object->Offer(Fmt(::RegisterClipboardFormatW(L"FileGroupDescriptorW")),
-                        GlobalMedium(FileGroup({L"..\\..\\evil.txt", L"C:\\boot.ini"})));
+                        GlobalMedium(FileGroupBytes({L"..\\..\\evil.txt", L"C:\\boot.ini"})));
         m_object->OfferOnly(Fmt(contents, TYMED_ISTREAM));
         for (LONG i = 0; i < 2; ++i)
             m_object->Answer(Fmt(contents, TYMED_ISTREAM, DVASPECT_CONTENT, i), StreamMedium(Bytes(10 + i, 5)));

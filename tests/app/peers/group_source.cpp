@@ -5,6 +5,7 @@
 // whose bytes FileContents delivers by index.
 #include "framework/Handles.h"
 #include "tests/TestDataObject.h"
+#include "tests/capture/WalkTestSupport.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -16,42 +17,14 @@
 
 using namespace testing_support;
 
-namespace {
-
-std::vector<uint8_t> DropList(const std::wstring& path)
-{
-    DROPFILES header = {};
-    header.pFiles = sizeof header;
-    header.fWide = TRUE;
-    std::vector<uint8_t> bytes(sizeof header + (path.size() + 2) * sizeof(wchar_t), 0);
-    std::memcpy(bytes.data(), &header, sizeof header);
-    std::memcpy(bytes.data() + sizeof header, path.c_str(), path.size() * sizeof(wchar_t));
-    return bytes;
-}
-
-std::vector<uint8_t> Descriptor(const std::vector<std::wstring>& names)
-{
-    std::vector<uint8_t> bytes(4 + names.size() * sizeof(FILEDESCRIPTORW), 0);
-    const uint32_t count = static_cast<uint32_t>(names.size());
-    std::memcpy(bytes.data(), &count, 4);
-    for (size_t i = 0; i < names.size(); ++i) {
-        FILEDESCRIPTORW d = {};
-        wcsncpy(d.cFileName, names[i].c_str(), MAX_PATH - 1);
-        std::memcpy(bytes.data() + 4 + i * sizeof d, &d, sizeof d);
-    }
-    return bytes;
-}
-
-}  // namespace
-
 int wmain(int argc, wchar_t** argv)
 {
     if (argc != 4) return 3;
     fw::OleInit ole;
     TestDataObject* object = TestDataObject::Create();
-    object->Offer(Fmt(CF_HDROP), GlobalMedium(DropList(argv[3])));
+    object->Offer(Fmt(CF_HDROP), GlobalMedium(DropFilesBytes({argv[3]}, true)));
     object->Offer(Fmt(::RegisterClipboardFormatW(L"FileGroupDescriptorW")),
-                  GlobalMedium(Descriptor({L"報告:書?.txt", L"same.txt", L"same.txt"})));
+                  GlobalMedium(FileGroupBytes({L"報告:書?.txt", L"same.txt", L"same.txt"})));
     const UINT contents = ::RegisterClipboardFormatW(L"FileContents");
     object->OfferOnly(Fmt(contents, TYMED_ISTREAM));
     for (LONG i = 0; i < 3; ++i)
