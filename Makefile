@@ -3,6 +3,7 @@
 # make bench  build and run the benchmarks
 # make fuzz   a bounded run of the fuzz targets over the byte-level parsers
 # make dist   the release zip for Windows users: dist/orvetta-<version>-win64.zip
+# make format format every C++ source with the project's .clang-format
 SHELL := /bin/bash
 WIN_BUILD := build/win
 NATIVE_BUILD := build/native
@@ -10,7 +11,7 @@ FUZZ_BUILD := build/fuzz
 JOBS ?= $(shell nproc)
 WINE_RUN := ORVETTA_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) $(CURDIR)/cmake/wine-run.sh
 
-.PHONY: deps test run bench fuzz fuzz-build screenshot win native clean dist
+.PHONY: deps test run bench fuzz fuzz-build screenshot win native clean dist format format-check
 
 deps:
 	@./tools/deps.sh
@@ -33,7 +34,17 @@ FUZZ_SECONDS ?= 120
 fuzz: fuzz-build
 	./tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-test: win native fuzz-build
+# Every C++ source of the tree (build output and worktrees left out).
+SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.h' 2>/dev/null)
+
+format: deps
+	clang-format -i $(SOURCES)
+
+# make test fails on a file that differs from .clang-format.
+format-check: deps
+	clang-format --dry-run --Werror $(SOURCES)
+
+test: format-check win native fuzz-build
 	cd $(NATIVE_BUILD) && ctest --output-on-failure
 	./tools/fuzz.sh $(FUZZ_BUILD) 10
 	$(WINE_RUN) --init

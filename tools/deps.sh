@@ -3,7 +3,7 @@
 # Idempotent: does nothing when everything is already there.
 set -e
 
-PKGS="cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
+PKGS="cmake make g++ clang clang-format libclang-rt-14-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
 wine wine64 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core locales googletest nlohmann-json3-dev"
 
 missing=""
