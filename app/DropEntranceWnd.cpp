@@ -36,10 +36,19 @@ bool CDropEntranceWnd::Create(HWND parent, UINT id, COLORREF background, const s
                               ::LoadCursorW(nullptr, IDC_ARROW));
 }
 
-DWORD CDropEntranceWnd::OnDragEnter(COleDataObject*, DWORD, POINT) { return DROPEFFECT_COPY; }
-DWORD CDropEntranceWnd::OnDragOver(COleDataObject*, DWORD, POINT) { return DROPEFFECT_COPY; }
+DWORD CDropEntranceWnd::OnDragEnter(COleDataObject*, DWORD, POINT)
+{
+    return DROPEFFECT_COPY;
+}
+DWORD CDropEntranceWnd::OnDragOver(COleDataObject*, DWORD, POINT)
+{
+    return DROPEFFECT_COPY;
+}
 // Never scrolls, so the drag-over answer decides.
-DWORD CDropEntranceWnd::OnDragScroll(DWORD, POINT) { return DROPEFFECT_NONE; }
+DWORD CDropEntranceWnd::OnDragScroll(DWORD, POINT)
+{
+    return DROPEFFECT_NONE;
+}
 
 bool CDropEntranceWnd::OnDrop(COleDataObject* data, DWORD, POINT)
 {
@@ -53,32 +62,33 @@ bool CDropEntranceWnd::OnDrop(COleDataObject* data, DWORD, POINT)
 LRESULT CDropEntranceWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_CREATE: {
-        const int height = -::MulDiv(80, ::GetDeviceCaps(fw::WindowDC(nullptr).Get(), LOGPIXELSY), 720);
-        m_font.Reset(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS UI Gothic"));
-        m_dropTarget = fw::MakeComObject<CODT>();
-        if (m_dropTarget) {
-            m_dropTarget->m_owner = this;
-            m_dropTarget->Register(m_hwnd);
+        case WM_CREATE: {
+            const int height = -::MulDiv(80, ::GetDeviceCaps(fw::WindowDC(nullptr).Get(), LOGPIXELSY), 720);
+            m_font.Reset(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                       DEFAULT_PITCH | FF_DONTCARE, L"MS UI Gothic"));
+            m_dropTarget = fw::MakeComObject<CODT>();
+            if (m_dropTarget) {
+                m_dropTarget->m_owner = this;
+                m_dropTarget->Register(m_hwnd);
+            }
+            return 0;
         }
-        return 0;
-    }
-    case WM_DESTROY:
-        if (m_dropTarget) {
-            // A source may still hold the target: it must not reach this window any more.
-            m_dropTarget->Revoke();
-            m_dropTarget->m_owner = nullptr;
-            m_dropTarget.Reset();
-        }
-        return DefaultProc(msg, wParam, lParam);
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // the paint fills everything
-    default:
-        return DefaultProc(msg, wParam, lParam);
+        case WM_DESTROY:
+            if (m_dropTarget) {
+                // A source may still hold the target: it must not reach this window any more.
+                m_dropTarget->Revoke();
+                m_dropTarget->m_owner = nullptr;
+                m_dropTarget.Reset();
+            }
+            return DefaultProc(msg, wParam, lParam);
+        case WM_PAINT:
+            OnPaint();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the paint fills everything
+        default:
+            return DefaultProc(msg, wParam, lParam);
     }
 }
 

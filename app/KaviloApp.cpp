@@ -50,7 +50,10 @@ CKaviloApp::~CKaviloApp()
     if (g_kaviloApp == this) g_kaviloApp = nullptr;
 }
 
-CKaviloApp* CKaviloApp::Get() { return g_kaviloApp; }
+CKaviloApp* CKaviloApp::Get()
+{
+    return g_kaviloApp;
+}
 
 void CKaviloApp::PublishCaptureSettings()
 {
@@ -186,20 +189,20 @@ bool CKaviloApp::PreTranslateMessage(MSG& msg)
 bool CKaviloApp::OnCommand(UINT id)
 {
     switch (id) {
-    case ID_APP_ABOUT:
-        OnAppAbout();
-        return true;
-    case ID_DELETE_SETTINGS_AND_EXIT:
-        OnDeleteSettingsAndExit();
-        return true;
-    case ID_SETTINGS:
-        OnSettings();
-        return true;
-    case ID_APP_EXIT:
-        if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
-        return true;
-    default:
-        return false;
+        case ID_APP_ABOUT:
+            OnAppAbout();
+            return true;
+        case ID_DELETE_SETTINGS_AND_EXIT:
+            OnDeleteSettingsAndExit();
+            return true;
+        case ID_SETTINGS:
+            OnSettings();
+            return true;
+        case ID_APP_EXIT:
+            if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -212,7 +215,8 @@ void CKaviloApp::OnAppAbout()
 void CKaviloApp::OnDeleteSettingsAndExit()
 {
     const int answer = fw::AfxMessageBox(
-        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo.exeファイルを別途削除してください。",
+        L"Orvettaの設定をレジストリから削除して終了します。\r\n\r\nアンインストールする場合はKavilo."
+        L"exeファイルを別途削除してください。",
         MB_OKCANCEL);
     if (answer != IDOK) return;
     m_deleteSettingsOnExit = true;

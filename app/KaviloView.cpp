@@ -21,7 +21,10 @@ std::map<int, CKaviloView::PageFactory>& Factories()
 
 const fw::CRuntimeClass CKaviloView::classCKaviloView = {"CKaviloView", &fw::View::classView};
 
-const fw::CRuntimeClass* CKaviloView::GetRuntimeClass() const { return &classCKaviloView; }
+const fw::CRuntimeClass* CKaviloView::GetRuntimeClass() const
+{
+    return &classCKaviloView;
+}
 
 CKaviloView::CKaviloView()
 {
@@ -179,18 +182,18 @@ std::vector<std::wstring> CKaviloView::GetTabCaptions() const
 LRESULT CKaviloView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_SIZE: {
-        const LRESULT result = DefaultProc(msg, wParam, lParam);
-        Layout();
-        return result;
-    }
-    case WM_SETFOCUS: {
-        const LRESULT result = DefaultProc(msg, wParam, lParam);
-        if (fw::PropertyPage* page = m_sheet.GetActivePage(); page && page->GetSafeHwnd())
-            ::SetFocus(page->GetSafeHwnd());
-        return result;
-    }
-    default:
-        return fw::View::OnMessage(msg, wParam, lParam);
+        case WM_SIZE: {
+            const LRESULT result = DefaultProc(msg, wParam, lParam);
+            Layout();
+            return result;
+        }
+        case WM_SETFOCUS: {
+            const LRESULT result = DefaultProc(msg, wParam, lParam);
+            if (fw::PropertyPage* page = m_sheet.GetActivePage(); page && page->GetSafeHwnd())
+                ::SetFocus(page->GetSafeHwnd());
+            return result;
+        }
+        default:
+            return fw::View::OnMessage(msg, wParam, lParam);
     }
 }

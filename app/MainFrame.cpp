@@ -15,8 +15,8 @@ const fw::CRuntimeClass CMainFrame::classCMainFrame = {"CMainFrame", &fw::Window
 
 namespace {
 
-constexpr UINT kToolBarId = 0xE800;       // the framework's toolbar ID
-constexpr UINT kFirstPaneId = 0xE900;     // the splitter and its first pane
+constexpr UINT kToolBarId = 0xE800;    // the framework's toolbar ID
+constexpr UINT kFirstPaneId = 0xE900;  // the splitter and its first pane
 constexpr UINT kSecondPaneId = 0xE901;
 
 }  // namespace
@@ -170,30 +170,30 @@ bool CMainFrame::RouteCommand(UINT id)
 {
     // The frame, then the document, then the application.
     switch (id) {
-    case ID_SET_DEFAULT_VIEW:
-        OnSetDefaultView();
-        return true;
-    case ID_NEXT_PANE:
-    case ID_PREV_PANE:
-        m_splitter.ActivateNextPane(id == ID_PREV_PANE);
-        return true;
-    case ID_EDIT_PASTE:
-        if (m_document) m_document->OnEditPaste();
-        return true;
-    case ID_EDIT_PASTE_SPECIAL:
-        if (m_document) m_document->OnEditPasteSpecial();
-        return true;
-    case ID_EDIT_REPLAY:
-        if (m_document) m_document->OnEditReplay(m_leftView.GetSelectedEntry());
-        return true;
-    case ID_FILE_OPEN:
-        if (m_document) m_document->OnFileOpen();
-        return true;
-    case ID_FILE_SAVE_AS:
-        if (m_document) m_document->OnFileSaveAs();
-        return true;
-    default:
-        break;
+        case ID_SET_DEFAULT_VIEW:
+            OnSetDefaultView();
+            return true;
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE:
+            m_splitter.ActivateNextPane(id == ID_PREV_PANE);
+            return true;
+        case ID_EDIT_PASTE:
+            if (m_document) m_document->OnEditPaste();
+            return true;
+        case ID_EDIT_PASTE_SPECIAL:
+            if (m_document) m_document->OnEditPasteSpecial();
+            return true;
+        case ID_EDIT_REPLAY:
+            if (m_document) m_document->OnEditReplay(m_leftView.GetSelectedEntry());
+            return true;
+        case ID_FILE_OPEN:
+            if (m_document) m_document->OnFileOpen();
+            return true;
+        case ID_FILE_SAVE_AS:
+            if (m_document) m_document->OnFileSaveAs();
+            return true;
+        default:
+            break;
     }
     if (auto* app = CKaviloApp::Get()) return app->OnCommand(id);
     return false;
@@ -202,58 +202,58 @@ bool CMainFrame::RouteCommand(UINT id)
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_CREATE:
-        return OnCreate() ? 0 : -1;
-    case WM_SIZE:
-        RecalcLayout();
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            // Still the focus of this window: remembered for its return.
-            HWND focus = ::GetFocus();
-            if (focus && ::IsChild(m_hwnd, focus)) m_lastFocus = focus;
-            GetActiveView();
+        case WM_CREATE:
+            return OnCreate() ? 0 : -1;
+        case WM_SIZE:
+            RecalcLayout();
             return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                // Still the focus of this window: remembered for its return.
+                HWND focus = ::GetFocus();
+                if (focus && ::IsChild(m_hwnd, focus)) m_lastFocus = focus;
+                GetActiveView();
+                return 0;
+            }
+            if (!HIWORD(wParam) && RestoreFocus()) return 0;
+            return DefaultProc(msg, wParam, lParam);
+        case WM_SETFOCUS:
+            if (!RestoreFocus()) {
+                if (fw::View* view = GetActiveView()) ::SetFocus(view->GetSafeHwnd());
+            }
+            return 0;
+        case WM_COMMAND:
+            if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
+                if (RouteCommand(LOWORD(wParam))) return 0;
+            }
+            return DefaultProc(msg, wParam, lParam);
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (ReflectNotify(lParam, result)) return result;
+            return DefaultProc(msg, wParam, lParam);
         }
-        if (!HIWORD(wParam) && RestoreFocus()) return 0;
-        return DefaultProc(msg, wParam, lParam);
-    case WM_SETFOCUS:
-        if (!RestoreFocus()) {
-            if (fw::View* view = GetActiveView()) ::SetFocus(view->GetSafeHwnd());
-        }
-        return 0;
-    case WM_COMMAND:
-        if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
-            if (RouteCommand(LOWORD(wParam))) return 0;
-        }
-        return DefaultProc(msg, wParam, lParam);
-    case WM_NOTIFY: {
-        LRESULT result = 0;
-        if (ReflectNotify(lParam, result)) return result;
-        return DefaultProc(msg, wParam, lParam);
-    }
-    case WM_QUERYENDSESSION:
-        if (m_document) m_document->StopCapture();
-        SaveWindowState();
-        return TRUE;
-    case WM_ENDSESSION:
-        // The process ends after this message: clean up as an orderly exit does.
-        if (wParam) {
+        case WM_QUERYENDSESSION:
+            if (m_document) m_document->StopCapture();
             SaveWindowState();
-            if (auto* app = CKaviloApp::Get()) app->OnEndSession();
-        }
-        return 0;
-    case WM_CLOSE:
-        // During a capture the frame must stay: the capture is stopped and closes it after.
-        if (m_document && m_document->StopCapture(/*thenClose=*/true)) return 0;
-        SaveWindowState();
-        ::DestroyWindow(m_hwnd);
-        return 0;
-    case WM_DESTROY:
-        if (m_document) m_document->SetTitleListener(nullptr);
-        ::PostQuitMessage(0);
-        return 0;
-    default:
-        return DefaultProc(msg, wParam, lParam);
+            return TRUE;
+        case WM_ENDSESSION:
+            // The process ends after this message: clean up as an orderly exit does.
+            if (wParam) {
+                SaveWindowState();
+                if (auto* app = CKaviloApp::Get()) app->OnEndSession();
+            }
+            return 0;
+        case WM_CLOSE:
+            // During a capture the frame must stay: the capture is stopped and closes it after.
+            if (m_document && m_document->StopCapture(/*thenClose=*/true)) return 0;
+            SaveWindowState();
+            ::DestroyWindow(m_hwnd);
+            return 0;
+        case WM_DESTROY:
+            if (m_document) m_document->SetTitleListener(nullptr);
+            ::PostQuitMessage(0);
+            return 0;
+        default:
+            return DefaultProc(msg, wParam, lParam);
     }
 }

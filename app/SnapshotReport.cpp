@@ -55,8 +55,8 @@ std::wstring PathOf(const std::wstring& parent, size_t index)
     return parent.empty() ? own : parent + L"." + own;
 }
 
-void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input, const std::wstring& parent,
-                 int depth, std::wstring& out)
+void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input, const std::wstring& parent, int depth,
+                 std::wstring& out)
 {
     const std::wstring indent(depth * 2, L' ');
     for (size_t i = 0; i < snapshot.size(); ++i) {
@@ -65,8 +65,8 @@ void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
         out += indent + L"- " + entry.GetDisplayText() + L"\n";
         for (const std::wstring& row : BuildEntryRows(entry)) out += indent + L"    " + row + L"\n";
         if (const auto picture = PictureOf(*snapshot[i]))
-            out += indent + L"    [画像] " + std::to_wstring(picture->width) + L" x " + std::to_wstring(picture->height) +
-                   L", " + std::to_wstring(picture->bpp) + L" bpp\n";
+            out += indent + L"    [画像] " + std::to_wstring(picture->width) + L" x " +
+                   std::to_wstring(picture->height) + L", " + std::to_wstring(picture->bpp) + L" bpp\n";
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
             out += indent + L"    => " + file + L"\n";
         if (entry.m_children) TextEntries(*entry.m_children, input, path, depth + 1, out);
@@ -100,8 +100,8 @@ std::string ToUtf8(const std::wstring& text)
 {
     if (text.empty()) return std::string();
     // Unpaired surrogates become U+FFFD, so the result is always valid UTF-8.
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size, '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -120,7 +120,7 @@ std::wstring SafeFileName(const std::wstring& name)
     // Device names are refused with any extension ("NUL.txt").
     std::wstring stem = safe.substr(0, safe.find(L'.'));
     std::transform(stem.begin(), stem.end(), stem.begin(), [](wchar_t c) { return std::towupper(c); });
-    static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"COM1", L"COM2", L"COM3", L"COM4",
+    static const wchar_t* const devices[] = {L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3", L"COM4",
                                              L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1", L"LPT2", L"LPT3",
                                              L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8", L"LPT9"};
     for (const wchar_t* device : devices)

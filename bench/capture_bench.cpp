@@ -159,8 +159,9 @@ int wmain()
     const double before = PeakWorkingSetMiB();
     std::printf("peak working set before: %.1f MiB\n", before);
 
-    Compare("IStream -> temporary file", 1ull << 30, rounds, store.m_tempFolder,
-            [](void*, uint64_t size) { return ImportStreamOnce(size); }, nullptr);
+    Compare(
+        "IStream -> temporary file", 1ull << 30, rounds, store.m_tempFolder,
+        [](void*, uint64_t size) { return ImportStreamOnce(size); }, nullptr);
     std::printf("peak working set after the stream rounds: %.1f MiB (the copy moves 1 MiB at a time)\n",
                 PeakWorkingSetMiB());
 
@@ -171,8 +172,9 @@ int wmain()
         fw::GlobalLockView view(global);
         std::memset(view.Data(), 0x42, globalSize);
     }
-    Compare("HGLOBAL -> temporary file", globalSize, rounds, store.m_tempFolder,
-            [](void* g, uint64_t size) { return ImportGlobalOnce(static_cast<HGLOBAL>(g), size); }, global);
+    Compare(
+        "HGLOBAL -> temporary file", globalSize, rounds, store.m_tempFolder,
+        [](void* g, uint64_t size) { return ImportGlobalOnce(static_cast<HGLOBAL>(g), size); }, global);
     ::GlobalFree(global);
     std::printf("peak working set at the end: %.1f MiB (includes the source's own 256 MiB block)\n",
                 PeakWorkingSetMiB());

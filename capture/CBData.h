@@ -72,17 +72,17 @@ public:
     // Whether the entry holds copied bytes.
     bool HasData() const { return m_dataSize != 0 && !m_tempFile.empty(); }
 
-    FORMATETC m_fmt;           // as enumerated; ptd is copied as a pointer and never dereferenced
-    DWORD m_realTymed = 0;     // the medium actually delivered
-    std::wstring m_type;       // "タイプ"
-    std::wstring m_name;       // "名前"
-    std::wstring m_displayName;  // "表示名"
-    int m_treeIcon = 1;        // 0 folder, 1 document, 2 picture, 3 question mark
+    FORMATETC m_fmt;                         // as enumerated; ptd is copied as a pointer and never dereferenced
+    DWORD m_realTymed = 0;                   // the medium actually delivered
+    std::wstring m_type;                     // "タイプ"
+    std::wstring m_name;                     // "名前"
+    std::wstring m_displayName;              // "表示名"
+    int m_treeIcon = 1;                      // 0 folder, 1 document, 2 picture, 3 question mark
     std::vector<std::wstring> m_properties;  // "label\tvalue" rows in the order added
-    uint64_t m_dataSize = 0;   // as measured at the source
-    std::wstring m_tempFile;   // empty when the entry holds no data
+    uint64_t m_dataSize = 0;                 // as measured at the source
+    std::wstring m_tempFile;                 // empty when the entry holds no data
     std::shared_ptr<CCBDataArray> m_children;
-    int m_pendingWalk = 0;     // a placeholder walked in a later pass
+    int m_pendingWalk = 0;  // a placeholder walked in a later pass
     fw::ComPtr<IShellFolder> m_subFolder;
     fw::ComPtr<IStorage> m_subStorage;
     int m_defaultViewTab = 0;

@@ -31,7 +31,7 @@ public:
     COleDataObject* m_source = nullptr;  // not owned
     HPALETTE m_palette = nullptr;
     BOOL m_ownsPalette = FALSE;
-    uint64_t m_collectedBytes = 0;       // under the current top-level format (or file of a group)
+    uint64_t m_collectedBytes = 0;           // under the current top-level format (or file of a group)
     ICaptureProgress* m_progress = nullptr;  // not owned
     int m_walkDepth = 0;                     // levels of child snapshots being walked right now
 };

@@ -41,8 +41,7 @@ CCBData_DIB::CCBData_DIB()
     m_defaultViewTab = 2;  // image
 }
 
-CCBData_DIB::~CCBData_DIB()
-{}
+CCBData_DIB::~CCBData_DIB() {}
 
 std::shared_ptr<Gdiplus::Image> CCBData_DIB::CreateImage(int& width, int& height, int& bitsPerPixel)
 {

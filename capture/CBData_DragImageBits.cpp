@@ -3,15 +3,15 @@
 #include "capture/GdiplusInclude.h"
 #include "capture/bytes/DragImageLayout.h"
 
-const fw::CRuntimeClass CCBData_DragImageBits::classCCBData_DragImageBits = {"CCBData_DragImageBits", &CCBData::classCCBData};
+const fw::CRuntimeClass CCBData_DragImageBits::classCCBData_DragImageBits = {"CCBData_DragImageBits",
+                                                                             &CCBData::classCCBData};
 
 CCBData_DragImageBits::CCBData_DragImageBits()
 {
     m_defaultViewTab = 2;  // image
 }
 
-CCBData_DragImageBits::~CCBData_DragImageBits()
-{}
+CCBData_DragImageBits::~CCBData_DragImageBits() {}
 
 std::shared_ptr<Gdiplus::Image> CCBData_DragImageBits::CreateImage(int& width, int& height, int& bitsPerPixel)
 {

@@ -10,10 +10,12 @@ CCBData_GDI::CCBData_GDI()
     m_treeIcon = 2;        // picture
 }
 
-CCBData_GDI::~CCBData_GDI()
-{}
+CCBData_GDI::~CCBData_GDI() {}
 
-std::shared_ptr<Gdiplus::Image> CCBData_GDI::CreateGdiImage() { return nullptr; }
+std::shared_ptr<Gdiplus::Image> CCBData_GDI::CreateGdiImage()
+{
+    return nullptr;
+}
 
 std::shared_ptr<Gdiplus::Image> CCBData_GDI::CreateImage(int& width, int& height, int& bitsPerPixel)
 {

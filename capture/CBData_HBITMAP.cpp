@@ -5,11 +5,9 @@
 
 const fw::CRuntimeClass CCBData_HBITMAP::classCCBData_HBITMAP = {"CCBData_HBITMAP", &CCBData_GDI::classCCBData_GDI};
 
-CCBData_HBITMAP::CCBData_HBITMAP()
-{}
+CCBData_HBITMAP::CCBData_HBITMAP() {}
 
-CCBData_HBITMAP::~CCBData_HBITMAP()
-{}
+CCBData_HBITMAP::~CCBData_HBITMAP() {}
 
 std::shared_ptr<Gdiplus::Image> CCBData_HBITMAP::CreateGdiImage()
 {

@@ -4,11 +4,9 @@
 
 const fw::CRuntimeClass CCBData_HENHMF::classCCBData_HENHMF = {"CCBData_HENHMF", &CCBData_GDI::classCCBData_GDI};
 
-CCBData_HENHMF::CCBData_HENHMF()
-{}
+CCBData_HENHMF::CCBData_HENHMF() {}
 
-CCBData_HENHMF::~CCBData_HENHMF()
-{}
+CCBData_HENHMF::~CCBData_HENHMF() {}
 
 std::shared_ptr<Gdiplus::Image> CCBData_HENHMF::CreateGdiImage()
 {

@@ -3,13 +3,12 @@
 #include "capture/GdiplusInclude.h"
 #include "capture/TempStore.h"
 
-const fw::CRuntimeClass CCBData_HMETAFILEPICT::classCCBData_HMETAFILEPICT = {"CCBData_HMETAFILEPICT", &CCBData_GDI::classCCBData_GDI};
+const fw::CRuntimeClass CCBData_HMETAFILEPICT::classCCBData_HMETAFILEPICT = {"CCBData_HMETAFILEPICT",
+                                                                             &CCBData_GDI::classCCBData_GDI};
 
-CCBData_HMETAFILEPICT::CCBData_HMETAFILEPICT()
-{}
+CCBData_HMETAFILEPICT::CCBData_HMETAFILEPICT() {}
 
-CCBData_HMETAFILEPICT::~CCBData_HMETAFILEPICT()
-{}
+CCBData_HMETAFILEPICT::~CCBData_HMETAFILEPICT() {}
 
 std::shared_ptr<Gdiplus::Image> CCBData_HMETAFILEPICT::CreateGdiImage()
 {

@@ -22,5 +22,5 @@ public:
 
     // Declared block first, so the metafile is deleted before the block is freed.
     fw::UniqueGlobal m_hMetaFilePict;  // owned duplicate of the METAFILEPICT block
-    fw::UniqueMetaFile m_hMetaFile;     // the metafile inside that block
+    fw::UniqueMetaFile m_hMetaFile;    // the metafile inside that block
 };

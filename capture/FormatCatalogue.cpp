@@ -27,13 +27,27 @@ using TabRow = std::pair<std::wstring, int>;
 const std::map<UINT, std::wstring>& StandardFormatNames()
 {
     static const auto table = BuildTable<std::map<UINT, std::wstring>, NameRow>({
-        {1, L"CF_TEXT"},           {2, L"CF_BITMAP"},         {3, L"CF_METAFILEPICT"},
-        {4, L"CF_SYLK"},           {5, L"CF_DIF"},            {6, L"CF_TIFF"},
-        {7, L"CF_OEMTEXT"},        {8, L"CF_DIB"},            {9, L"CF_PALETTE"},
-        {10, L"CF_PENDATA"},       {11, L"CF_RIFF"},          {12, L"CF_WAVE"},
-        {13, L"CF_UNICODETEXT"},   {14, L"CF_ENHMETAFILE"},   {15, L"CF_HDROP"},
-        {16, L"CF_LOCALE"},        {17, L"CF_DIBV5"},         {0x80, L"CF_OWNERDISPLAY"},
-        {0x81, L"CF_DSPTEXT"},     {0x82, L"CF_DSPBITMAP"},   {0x83, L"CF_DSPMETAFILEPICT"},
+        {1, L"CF_TEXT"},
+        {2, L"CF_BITMAP"},
+        {3, L"CF_METAFILEPICT"},
+        {4, L"CF_SYLK"},
+        {5, L"CF_DIF"},
+        {6, L"CF_TIFF"},
+        {7, L"CF_OEMTEXT"},
+        {8, L"CF_DIB"},
+        {9, L"CF_PALETTE"},
+        {10, L"CF_PENDATA"},
+        {11, L"CF_RIFF"},
+        {12, L"CF_WAVE"},
+        {13, L"CF_UNICODETEXT"},
+        {14, L"CF_ENHMETAFILE"},
+        {15, L"CF_HDROP"},
+        {16, L"CF_LOCALE"},
+        {17, L"CF_DIBV5"},
+        {0x80, L"CF_OWNERDISPLAY"},
+        {0x81, L"CF_DSPTEXT"},
+        {0x82, L"CF_DSPBITMAP"},
+        {0x83, L"CF_DSPMETAFILEPICT"},
         {0x8E, L"CF_DSPENHMETAFILE"},
     });
     return table;
@@ -123,8 +137,8 @@ const std::map<std::wstring, int>& FormatDefaultCodePages()
 
 // Builds every table at start-up, before the application object runs, so that no
 // lookup ever builds one later.
-[[maybe_unused]] const bool g_tablesBuilt = (StandardFormatNames(), ShellFormatConstants(),
-                                             FormatDefaultViewTabs(), FormatDefaultCodePages(), true);
+[[maybe_unused]] const bool g_tablesBuilt =
+    (StandardFormatNames(), ShellFormatConstants(), FormatDefaultViewTabs(), FormatDefaultCodePages(), true);
 
 }  // namespace
 

@@ -16,7 +16,10 @@ constexpr DWORD kStep = 0x100000;  // copies move at most 1 MiB at a time
 constexpr DWORD kAllMedia =
     TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM | TYMED_ISTORAGE | TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF;
 
-void AddError(CCBData& entry, const wchar_t* text) { entry.m_properties.push_back(std::wstring(L"エラー\t") + text); }
+void AddError(CCBData& entry, const wchar_t* text)
+{
+    entry.m_properties.push_back(std::wstring(L"エラー\t") + text);
+}
 
 // Opens the entry's new temporary file for writing. On failure the file is removed and
 // the entry keeps no path, so that it never claims data it does not hold.
@@ -38,7 +41,10 @@ bool WriteAll(HANDLE file, const void* data, DWORD size)
     return ::WriteFile(file, data, size, &written, nullptr) && written == size;
 }
 
-bool Stopped(CCBDataCreateContext* context) { return context && context->PumpMessages(); }
+bool Stopped(CCBDataCreateContext* context)
+{
+    return context && context->PumpMessages();
+}
 
 // Copies the entry's m_dataSize bytes, read by `read(buffer, count)` (false on a failed or
 // short read), into the open temporary file in 1 MiB steps, dispatching pending messages

@@ -25,6 +25,15 @@ void RegisterKnownFormats()
     g_formats.fileGroupDescriptorW = ::RegisterClipboardFormatW(L"FileGroupDescriptorW");
 }
 
-UINT FileContentsFormat() { return Known().fileContents; }
-UINT FileGroupDescriptorFormat() { return Known().fileGroupDescriptor; }
-UINT FileGroupDescriptorWFormat() { return Known().fileGroupDescriptorW; }
+UINT FileContentsFormat()
+{
+    return Known().fileContents;
+}
+UINT FileGroupDescriptorFormat()
+{
+    return Known().fileGroupDescriptor;
+}
+UINT FileGroupDescriptorWFormat()
+{
+    return Known().fileGroupDescriptorW;
+}

@@ -5,6 +5,6 @@
 #include <windows.h>
 
 void RegisterKnownFormats();
-UINT FileContentsFormat();            // "FileContents"
-UINT FileGroupDescriptorFormat();     // "FileGroupDescriptor"
-UINT FileGroupDescriptorWFormat();    // "FileGroupDescriptorW"
+UINT FileContentsFormat();          // "FileContents"
+UINT FileGroupDescriptorFormat();   // "FileGroupDescriptor"
+UINT FileGroupDescriptorWFormat();  // "FileGroupDescriptorW"

@@ -136,32 +136,32 @@ std::shared_ptr<CCBData> CreateEntry(CCBDataCreateContext* context, const FORMAT
 
     const UINT format = fmt.cfFormat;
     switch (format) {
-    case CF_TEXT:
-    case CF_SYLK:
-    case CF_DIF:
-    case CF_DSPTEXT:
-        return TextEntry(context, fmt, 0);
-    case CF_OEMTEXT:
-        return TextEntry(context, fmt, 1);
-    case CF_UNICODETEXT:
-        return TextEntry(context, fmt, -1);
-    case CF_DIB:
-    case CF_DIBV5:
-        return TurnInto<CCBData_DIB>(ImportMedium(context, fmt));
-    case CF_HDROP: {
-        auto entry = ImportMedium(context, fmt);
-        entry->ExpandDropFiles(context, CCBData::DropFiles_Walk);
-        entry->m_defaultViewTab = ViewTab_Property;
-        entry->m_treeIcon = 0;
-        return entry;
-    }
-    case CF_PALETTE:
-    case CF_PENDATA:
-        // The palette serves only as the palette of bitmap entries.
-        return FormatOnlyEntry(fmt);
-    default:
-        if (format >= 0x300 && format <= 0x3FF) return FormatOnlyEntry(fmt);
-        return ImportMedium(context, fmt);
+        case CF_TEXT:
+        case CF_SYLK:
+        case CF_DIF:
+        case CF_DSPTEXT:
+            return TextEntry(context, fmt, 0);
+        case CF_OEMTEXT:
+            return TextEntry(context, fmt, 1);
+        case CF_UNICODETEXT:
+            return TextEntry(context, fmt, -1);
+        case CF_DIB:
+        case CF_DIBV5:
+            return TurnInto<CCBData_DIB>(ImportMedium(context, fmt));
+        case CF_HDROP: {
+            auto entry = ImportMedium(context, fmt);
+            entry->ExpandDropFiles(context, CCBData::DropFiles_Walk);
+            entry->m_defaultViewTab = ViewTab_Property;
+            entry->m_treeIcon = 0;
+            return entry;
+        }
+        case CF_PALETTE:
+        case CF_PENDATA:
+            // The palette serves only as the palette of bitmap entries.
+            return FormatOnlyEntry(fmt);
+        default:
+            if (format >= 0x300 && format <= 0x3FF) return FormatOnlyEntry(fmt);
+            return ImportMedium(context, fmt);
     }
 }
 

@@ -547,7 +547,6 @@ private:
         }
         return entry;
     }
-
 };
 
 // The folder part of a path, for a sibling file; "." for a bare name.

@@ -47,9 +47,9 @@ bool CTempStore::InitTempFolder(const std::wstring& base)
         ::CreateDirectoryW(m_tempFolder.c_str(), nullptr);  // an existing folder is fine
         m_checkFilePath = JoinPath(m_tempFolder, L"$ichk$.tmp");
         // No delete sharing: while any instance holds the file, none can delete it.
-        m_checkFile = ::CreateFileW(m_checkFilePath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
+        m_checkFile =
+            ::CreateFileW(m_checkFilePath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ::ReleaseMutex(mutex.Get());
     }
     return m_checkFile != INVALID_HANDLE_VALUE;
@@ -120,4 +120,7 @@ bool SetUpTempStore(CTempStore& store, const std::wstring& configuredFolder)
     return false;
 }
 
-std::wstring CreateTempFile() { return TheTempStore().CreateTempFile(); }
+std::wstring CreateTempFile()
+{
+    return TheTempStore().CreateTempFile();
+}

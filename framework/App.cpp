@@ -18,14 +18,20 @@ HWND DialogAncestor(HWND hwnd)
 
 }  // namespace
 
-App::App() { g_app = this; }
+App::App()
+{
+    g_app = this;
+}
 
 App::~App()
 {
     if (g_app == this) g_app = nullptr;
 }
 
-App* App::Current() { return g_app; }
+App* App::Current()
+{
+    return g_app;
+}
 
 bool App::PreTranslateMessage(MSG& msg)
 {

@@ -10,7 +10,10 @@
 namespace fw {
 namespace {
 
-bool IsRadioButton(HWND control) { return (::SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0; }
+bool IsRadioButton(HWND control)
+{
+    return (::SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0;
+}
 
 }  // namespace
 

@@ -64,7 +64,10 @@ bool Dialog::OnCommand(WORD id, WORD)
     return false;
 }
 
-LRESULT Dialog::OnNotify(NMHDR*) { return 0; }
+LRESULT Dialog::OnNotify(NMHDR*)
+{
+    return 0;
+}
 
 void Dialog::OnOK()
 {
@@ -76,7 +79,10 @@ void Dialog::OnCancel()
     if (m_modal) ::EndDialog(m_hwnd, IDCANCEL);
 }
 
-bool Dialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&) { return false; }
+bool Dialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&)
+{
+    return false;
+}
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -101,21 +107,21 @@ INT_PTR Dialog::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) return FALSE;
     switch (msg) {
-    case WM_COMMAND:
-        return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    case WM_NOTIFY: {
-        const LRESULT result = self->OnNotify(reinterpret_cast<NMHDR*>(lParam));
-        ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
-    case WM_NCDESTROY:
-        self->m_hwnd = nullptr;
-        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-        return FALSE;
-    default: {
-        INT_PTR result = 0;
-        return self->OnMessage(msg, wParam, lParam, result) ? result : FALSE;
-    }
+        case WM_COMMAND:
+            return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_NOTIFY: {
+            const LRESULT result = self->OnNotify(reinterpret_cast<NMHDR*>(lParam));
+            ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        case WM_NCDESTROY:
+            self->m_hwnd = nullptr;
+            ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+            return FALSE;
+        default: {
+            INT_PTR result = 0;
+            return self->OnMessage(msg, wParam, lParam, result) ? result : FALSE;
+        }
     }
 }
 

@@ -9,7 +9,10 @@ void (*g_outOfMemoryReporter)() = nullptr;
 
 }  // namespace
 
-void SetOutOfMemoryReporter(void (*report)()) { g_outOfMemoryReporter = report; }
+void SetOutOfMemoryReporter(void (*report)())
+{
+    g_outOfMemoryReporter = report;
+}
 
 bool ReportCaughtException() noexcept
 {

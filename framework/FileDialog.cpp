@@ -17,7 +17,10 @@ FileDialogAnswer::FileDialogAnswer(std::wstring path) : m_path(std::move(path)),
     g_answer = this;
 }
 
-FileDialogAnswer::~FileDialogAnswer() { g_answer = m_previous; }
+FileDialogAnswer::~FileDialogAnswer()
+{
+    g_answer = m_previous;
+}
 
 bool ShowFileDialog(HWND owner, const FileDialogRequest& request, std::wstring& chosen)
 {

@@ -147,7 +147,10 @@ public:
     }
     void* Data() const noexcept { return m_p; }
     template <typename T>
-    T* As() const noexcept { return static_cast<T*>(m_p); }
+    T* As() const noexcept
+    {
+        return static_cast<T*>(m_p);
+    }
     // GlobalSize may exceed what was asked for at allocation: it is what the block holds.
     SIZE_T Size() const noexcept { return m_p ? ::GlobalSize(m_h) : 0; }
     explicit operator bool() const noexcept { return m_p != nullptr; }

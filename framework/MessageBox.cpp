@@ -11,24 +11,36 @@ UINT WithDefaultIcon(UINT type)
 {
     if ((type & MB_ICONMASK) != 0) return type;
     switch (type & MB_TYPEMASK) {
-    case MB_OK:
-    case MB_OKCANCEL:
-        return type | MB_ICONEXCLAMATION;
-    case MB_YESNO:
-    case MB_YESNOCANCEL:
-        return type | MB_ICONQUESTION;
-    default:
-        return type;
+        case MB_OK:
+        case MB_OKCANCEL:
+            return type | MB_ICONEXCLAMATION;
+        case MB_YESNO:
+        case MB_YESNOCANCEL:
+            return type | MB_ICONQUESTION;
+        default:
+            return type;
     }
 }
 
 }  // namespace
 
-void SetAppName(const std::wstring& name) { g_appName = name; }
-const std::wstring& GetAppName() { return g_appName; }
+void SetAppName(const std::wstring& name)
+{
+    g_appName = name;
+}
+const std::wstring& GetAppName()
+{
+    return g_appName;
+}
 
-void SetMainWindow(HWND hwnd) { g_mainWindow = hwnd; }
-HWND GetMainWindow() { return g_mainWindow; }
+void SetMainWindow(HWND hwnd)
+{
+    g_mainWindow = hwnd;
+}
+HWND GetMainWindow()
+{
+    return g_mainWindow;
+}
 
 int AfxMessageBox(const std::wstring& text, UINT type)
 {
@@ -47,7 +59,10 @@ MessageBoxRecorder::MessageBoxRecorder(int answer) : m_answer(answer), m_previou
     g_recorder = this;
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { g_recorder = m_previous; }
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    g_recorder = m_previous;
+}
 
 std::vector<std::wstring> MessageBoxRecorder::Texts() const
 {

@@ -47,9 +47,9 @@ bool COleDataObject::GetData(CLIPFORMAT format, STGMEDIUM* medium, const FORMATE
 {
     ::ZeroMemory(medium, sizeof *medium);
     if (!m_object) return false;
-    FORMATETC asked = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM |
-                                                                  TYMED_ISTORAGE | TYMED_GDI | TYMED_MFPICT |
-                                                                  TYMED_ENHMF};
+    FORMATETC asked = {
+        format, nullptr, DVASPECT_CONTENT, -1,
+        TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM | TYMED_ISTORAGE | TYMED_GDI | TYMED_MFPICT | TYMED_ENHMF};
     if (fmt) {
         asked = *fmt;
         asked.cfFormat = format;

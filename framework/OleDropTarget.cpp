@@ -4,7 +4,10 @@
 
 namespace fw {
 
-COleDropTarget::~COleDropTarget() { Revoke(); }
+COleDropTarget::~COleDropTarget()
+{
+    Revoke();
+}
 
 bool COleDropTarget::Register(HWND hwnd)
 {
@@ -20,10 +23,22 @@ void COleDropTarget::Revoke()
     m_data.Release();
 }
 
-DWORD COleDropTarget::OnDragEnter(HWND, COleDataObject*, DWORD, POINT) { return DROPEFFECT_NONE; }
-DWORD COleDropTarget::OnDragOver(HWND, COleDataObject*, DWORD, POINT) { return DROPEFFECT_NONE; }
-DWORD COleDropTarget::OnDragScroll(HWND, DWORD, POINT) { return DROPEFFECT_NONE; }
-bool COleDropTarget::OnDrop(HWND, COleDataObject*, DWORD, POINT) { return false; }
+DWORD COleDropTarget::OnDragEnter(HWND, COleDataObject*, DWORD, POINT)
+{
+    return DROPEFFECT_NONE;
+}
+DWORD COleDropTarget::OnDragOver(HWND, COleDataObject*, DWORD, POINT)
+{
+    return DROPEFFECT_NONE;
+}
+DWORD COleDropTarget::OnDragScroll(HWND, DWORD, POINT)
+{
+    return DROPEFFECT_NONE;
+}
+bool COleDropTarget::OnDrop(HWND, COleDataObject*, DWORD, POINT)
+{
+    return false;
+}
 
 namespace {
 

@@ -42,7 +42,10 @@ bool COleMessageFilter::CancelRequested() const
     }
 }
 
-DWORD COleMessageFilter::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) { return SERVERCALL_ISHANDLED; }
+DWORD COleMessageFilter::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO)
+{
+    return SERVERCALL_ISHANDLED;
+}
 
 DWORD COleMessageFilter::RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType)
 {

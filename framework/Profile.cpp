@@ -26,9 +26,15 @@ UniqueRegKey OpenSection(const std::wstring& section, bool create)
 
 }  // namespace
 
-void SetRegistryKey(const std::wstring& key) { g_registryKey = key; }
+void SetRegistryKey(const std::wstring& key)
+{
+    g_registryKey = key;
+}
 
-std::wstring GetAppRegistryPath() { return L"Software\\" + g_registryKey + L"\\" + GetAppName(); }
+std::wstring GetAppRegistryPath()
+{
+    return L"Software\\" + g_registryKey + L"\\" + GetAppName();
+}
 
 int GetProfileInt(const std::wstring& section, const std::wstring& entry, int defaultValue)
 {
@@ -48,12 +54,11 @@ bool WriteProfileInt(const std::wstring& section, const std::wstring& entry, int
     UniqueRegKey key = OpenSection(section, true);
     if (!key) return false;
     const DWORD dw = static_cast<DWORD>(value);
-    return ::RegSetValueExW(key.Get(), entry.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw),
-                            sizeof dw) == ERROR_SUCCESS;
+    return ::RegSetValueExW(key.Get(), entry.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), sizeof dw) ==
+           ERROR_SUCCESS;
 }
 
-std::wstring GetProfileString(const std::wstring& section, const std::wstring& entry,
-                              const std::wstring& defaultValue)
+std::wstring GetProfileString(const std::wstring& section, const std::wstring& entry, const std::wstring& defaultValue)
 {
     UniqueRegKey key = OpenSection(section, false);
     if (!key) return defaultValue;
@@ -65,8 +70,8 @@ std::wstring GetProfileString(const std::wstring& section, const std::wstring& e
     // The stored value need not end with a NUL; room for one more character is kept.
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
     DWORD got = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-    if (::RegQueryValueExW(key.Get(), entry.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                           &got) != ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key.Get(), entry.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got) !=
+        ERROR_SUCCESS) {
         return defaultValue;
     }
     return std::wstring(buffer.data());
@@ -93,8 +98,8 @@ bool DeleteAppRegistryKey()
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, company.c_str(), 0, KEY_READ, &raw) == ERROR_SUCCESS) {
         UniqueRegKey key(raw);
         DWORD subKeys = 0;
-        if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
             subKeys == 0) {
             key.Reset();
             ::RegDeleteKeyW(HKEY_CURRENT_USER, company.c_str());

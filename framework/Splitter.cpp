@@ -27,8 +27,8 @@ void Splitter::RecalcLayout()
     const int left = std::min<int>(m_leftWidth, std::max<int>(0, client.right - kBarWidth));
     if (m_panes[0]) ::MoveWindow(m_panes[0], 0, 0, left, client.bottom, TRUE);
     if (m_panes[1])
-        ::MoveWindow(m_panes[1], left + kBarWidth, 0, std::max<int>(0, client.right - left - kBarWidth),
-                     client.bottom, TRUE);
+        ::MoveWindow(m_panes[1], left + kBarWidth, 0, std::max<int>(0, client.right - left - kBarWidth), client.bottom,
+                     TRUE);
 }
 
 void Splitter::ActivateNextPane(bool)
@@ -43,32 +43,32 @@ void Splitter::ActivateNextPane(bool)
 LRESULT Splitter::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_SIZE:
-        RecalcLayout();
-        return 0;
-    case WM_NOTIFY: {
-        LRESULT result = 0;
-        if (ReflectNotify(lParam, result)) return result;
-        return ::SendMessageW(::GetParent(m_hwnd), msg, wParam, lParam);
-    }
-    case WM_COMMAND:
-        return ::SendMessageW(::GetParent(m_hwnd), msg, wParam, lParam);
-    case WM_LBUTTONDOWN:
-        m_dragging = true;
-        ::SetCapture(m_hwnd);
-        return 0;
-    case WM_MOUSEMOVE:
-        if (m_dragging) SetColumnWidth(GET_X_LPARAM(lParam) - kBarWidth / 2);
-        return 0;
-    case WM_LBUTTONUP:
-    case WM_CAPTURECHANGED:
-        if (m_dragging) {
-            m_dragging = false;
-            if (msg == WM_LBUTTONUP) ::ReleaseCapture();
+        case WM_SIZE:
+            RecalcLayout();
+            return 0;
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (ReflectNotify(lParam, result)) return result;
+            return ::SendMessageW(::GetParent(m_hwnd), msg, wParam, lParam);
         }
-        return 0;
-    default:
-        return DefaultProc(msg, wParam, lParam);
+        case WM_COMMAND:
+            return ::SendMessageW(::GetParent(m_hwnd), msg, wParam, lParam);
+        case WM_LBUTTONDOWN:
+            m_dragging = true;
+            ::SetCapture(m_hwnd);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (m_dragging) SetColumnWidth(GET_X_LPARAM(lParam) - kBarWidth / 2);
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            if (m_dragging) {
+                m_dragging = false;
+                if (msg == WM_LBUTTONUP) ::ReleaseCapture();
+            }
+            return 0;
+        default:
+            return DefaultProc(msg, wParam, lParam);
     }
 }
 

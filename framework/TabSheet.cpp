@@ -149,28 +149,28 @@ LRESULT TabSheet::OnNotify(const NMHDR* header)
 {
     if (header->hwndFrom != m_tab) return 0;
     switch (header->code) {
-    case TCN_SELCHANGING: {
-        PropertyPage* page = GetActivePage();
-        return page && !page->OnKillActive() ? TRUE : FALSE;
-    }
-    case TCN_SELCHANGE:
-        SetActivePage(static_cast<int>(::SendMessageW(m_tab, TCM_GETCURSEL, 0, 0)));
-        return 0;
-    default:
-        return 0;
+        case TCN_SELCHANGING: {
+            PropertyPage* page = GetActivePage();
+            return page && !page->OnKillActive() ? TRUE : FALSE;
+        }
+        case TCN_SELCHANGE:
+            SetActivePage(static_cast<int>(::SendMessageW(m_tab, TCM_GETCURSEL, 0, 0)));
+            return 0;
+        default:
+            return 0;
     }
 }
 
 LRESULT TabSheet::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
-    case WM_DESTROY:
-        m_tab = nullptr;
-        break;
-    default:
-        break;
+        case WM_NOTIFY:
+            return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+        case WM_DESTROY:
+            m_tab = nullptr;
+            break;
+        default:
+            break;
     }
     return DefaultProc(msg, wParam, lParam);
 }

@@ -8,9 +8,9 @@ namespace fw {
 
 bool ToolBar::Create(HWND parent, DWORD toolbarStyle, DWORD style, UINT id)
 {
-    HWND hwnd = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style | toolbarStyle | CCS_NODIVIDER, 0, 0, 0, 0, parent,
-                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                  nullptr);
+    HWND hwnd =
+        ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style | toolbarStyle | CCS_NODIVIDER, 0, 0, 0, 0, parent,
+                          reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return false;
     ::SendMessageW(hwnd, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     return Subclass(hwnd);
@@ -55,7 +55,10 @@ bool ToolBar::LoadToolBar(UINT resourceId)
     return true;
 }
 
-int ToolBar::GetCount() const { return static_cast<int>(::SendMessageW(m_hwnd, TB_BUTTONCOUNT, 0, 0)); }
+int ToolBar::GetCount() const
+{
+    return static_cast<int>(::SendMessageW(m_hwnd, TB_BUTTONCOUNT, 0, 0));
+}
 
 UINT ToolBar::GetItemID(int index) const
 {

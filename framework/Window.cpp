@@ -60,9 +60,15 @@ void Window::DestroyWindow()
     if (m_hwnd) ::DestroyWindow(m_hwnd);
 }
 
-Window* Window::FromHandle(HWND hwnd) { return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProperty)) : nullptr; }
+Window* Window::FromHandle(HWND hwnd)
+{
+    return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kThisProperty)) : nullptr;
+}
 
-bool Window::OnNotifyReflect(NMHDR*, LRESULT&) { return false; }
+bool Window::OnNotifyReflect(NMHDR*, LRESULT&)
+{
+    return false;
+}
 
 bool Window::ReflectNotify(LPARAM lParam, LRESULT& result)
 {
@@ -71,7 +77,10 @@ bool Window::ReflectNotify(LPARAM lParam, LRESULT& result)
     return sender && sender->OnNotifyReflect(header, result);
 }
 
-LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return DefaultProc(msg, wParam, lParam); }
+LRESULT Window::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefaultProc(msg, wParam, lParam);
+}
 
 LRESULT Window::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {

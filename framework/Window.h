@@ -26,8 +26,8 @@ public:
 
     // Registers (once) a window class of this name for the thunk and creates the window.
     bool Create(const wchar_t* className, const std::wstring& title, DWORD style, DWORD exStyle, int x, int y,
-                int width, int height, HWND parent, HMENU menuOrId, UINT classStyle = CS_DBLCLKS,
-                HICON icon = nullptr, HBRUSH background = nullptr, HCURSOR cursor = nullptr);
+                int width, int height, HWND parent, HMENU menuOrId, UINT classStyle = CS_DBLCLKS, HICON icon = nullptr,
+                HBRUSH background = nullptr, HCURSOR cursor = nullptr);
     // Takes over an existing control (a common control created elsewhere) so that its
     // messages reach OnMessage first; DefaultProc then calls the control's own procedure.
     bool Subclass(HWND hwnd);

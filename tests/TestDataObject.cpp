@@ -190,7 +190,10 @@ MediumMaker OnlyAllMedia(MediumMaker inner)
     };
 }
 
-TestDataObject* TestDataObject::Create() { return new TestDataObject(); }
+TestDataObject* TestDataObject::Create()
+{
+    return new TestDataObject();
+}
 
 void TestDataObject::Offer(const FORMATETC& fmt, MediumMaker maker)
 {
@@ -198,9 +201,15 @@ void TestDataObject::Offer(const FORMATETC& fmt, MediumMaker maker)
     Answer(fmt, std::move(maker));
 }
 
-void TestDataObject::OfferOnly(const FORMATETC& fmt) { m_offered.push_back(fmt); }
+void TestDataObject::OfferOnly(const FORMATETC& fmt)
+{
+    m_offered.push_back(fmt);
+}
 
-void TestDataObject::Answer(const FORMATETC& fmt, MediumMaker maker) { m_answers.push_back({fmt, std::move(maker)}); }
+void TestDataObject::Answer(const FORMATETC& fmt, MediumMaker maker)
+{
+    m_answers.push_back({fmt, std::move(maker)});
+}
 
 HRESULT TestDataObject::GetData(FORMATETC* fmt, STGMEDIUM* medium)
 {

@@ -21,7 +21,10 @@ ScratchDir::ScratchDir()
     }
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(m_path); }
+ScratchDir::~ScratchDir()
+{
+    RemoveTree(m_path);
+}
 
 void PumpPending()
 {

@@ -52,7 +52,10 @@ void CPropertyViewDialog::ShowOfferedFormats(const std::vector<std::wstring>& of
     FillList();
 }
 
-HWND CPropertyViewDialog::GetList() const { return GetDlgItem(IDC_PROPERTY_LIST); }
+HWND CPropertyViewDialog::GetList() const
+{
+    return GetDlgItem(IDC_PROPERTY_LIST);
+}
 
 std::pair<int, int> CPropertyViewDialog::GetColumnWidths() const
 {
@@ -62,7 +65,10 @@ std::pair<int, int> CPropertyViewDialog::GetColumnWidths() const
             static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0))};
 }
 
-void CPropertyViewDialog::SaveAsDefaultView() { WriteDefaultView(m_entry, L"PROPERTY"); }
+void CPropertyViewDialog::SaveAsDefaultView()
+{
+    WriteDefaultView(m_entry, L"PROPERTY");
+}
 
 BOOL CPropertyViewDialog::OnInitDialog()
 {
@@ -119,20 +125,20 @@ void CPropertyViewDialog::FillList()
 bool CPropertyViewDialog::OnCommand(WORD id, WORD code)
 {
     switch (id) {
-    case ID_PROPERTY_COPY:
-        CopyRows(true, true);
-        return true;
-    case ID_PROPERTY_COPY_NAME:
-        CopyRows(true, false);
-        return true;
-    case ID_PROPERTY_COPY_VALUE:
-        CopyRows(false, true);
-        return true;
-    case ID_PROPERTY_SELECT_ALL:
-        SelectAll();
-        return true;
-    default:
-        return CKaviloPropertyPage::OnCommand(id, code);
+        case ID_PROPERTY_COPY:
+            CopyRows(true, true);
+            return true;
+        case ID_PROPERTY_COPY_NAME:
+            CopyRows(true, false);
+            return true;
+        case ID_PROPERTY_COPY_VALUE:
+            CopyRows(false, true);
+            return true;
+        case ID_PROPERTY_SELECT_ALL:
+            SelectAll();
+            return true;
+        default:
+            return CKaviloPropertyPage::OnCommand(id, code);
     }
 }
 
@@ -145,16 +151,16 @@ LRESULT CPropertyViewDialog::OnNotify(NMHDR* header)
 bool CPropertyViewDialog::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR& result)
 {
     switch (msg) {
-    case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam));
-        return false;  // the dialog's own processing too
-    case WM_CONTEXTMENU:
-        // The menu opens on a right click in the list only; the key must not reach
-        // the windows around the page either.
-        result = TRUE;
-        return true;
-    default:
-        return false;
+        case WM_SIZE:
+            OnSize(LOWORD(lParam), HIWORD(lParam));
+            return false;  // the dialog's own processing too
+        case WM_CONTEXTMENU:
+            // The menu opens on a right click in the list only; the key must not reach
+            // the windows around the page either.
+            result = TRUE;
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -42,7 +42,7 @@ std::wstring GetAspectText(uint32_t aspect)
 
 std::wstring GetTymedText(uint32_t tymed)
 {
-    static const BitWord words[] = {{0x01, L"HGLOBAL"}, {0x02, L"FILE"}, {0x04, L"ISTREAM"}, {0x08, L"ISTORAGE"},
+    static const BitWord words[] = {{0x01, L"HGLOBAL"}, {0x02, L"FILE"},   {0x04, L"ISTREAM"}, {0x08, L"ISTORAGE"},
                                     {0x10, L"GDI"},     {0x20, L"MFPICT"}, {0x40, L"ENHMF"}};
     return BitWords(tymed, words, std::size(words));
 }

@@ -73,7 +73,8 @@ public:
         if (::WaitForSingleObject(m_process.Get(), 60000) != WAIT_OBJECT_0) output = "kavilo-dump did not end\n";
         output += ReadPipe(m_errors.Get());
         DWORD code = 99;
-        if (!::GetExitCodeProcess(m_process.Get(), &code)) output += "GetExitCodeProcess: " + std::to_string(::GetLastError());
+        if (!::GetExitCodeProcess(m_process.Get(), &code))
+            output += "GetExitCodeProcess: " + std::to_string(::GetLastError());
         return code;
     }
 

@@ -44,7 +44,10 @@ DumpRun RunDump(const std::wstring& arguments)
     return run;
 }
 
-bool Contains(const std::string& text, const std::wstring& wanted) { return text.find(ToUtf8(wanted)) != std::string::npos; }
+bool Contains(const std::string& text, const std::wstring& wanted)
+{
+    return text.find(ToUtf8(wanted)) != std::string::npos;
+}
 
 }  // namespace
 
@@ -79,8 +82,8 @@ TEST(KaviloDump, TextAndJsonOfAnotherProgramsClipboardText)
     EXPECT_EQ(file, "1 CF_UNICODETEXT");
     std::vector<std::wstring> saved = ListNames(save.Path());
     ASSERT_EQ(saved.size(), 1u);
-    fw::UniqueFile handle(::CreateFileW((save / saved[0]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+    fw::UniqueFile handle(
+        ::CreateFileW((save / saved[0]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     wchar_t content[32] = {};
     DWORD got = 0;
     ASSERT_TRUE(::ReadFile(handle.Get(), content, sizeof content, &got, nullptr));

@@ -147,10 +147,10 @@ std::vector<std::wstring> RemoteTreeTexts(HWND tree, DWORD processId)
         ::ReadProcessMemory(process.Get(), tv.pszText, text, sizeof text - sizeof(wchar_t), nullptr);
         texts.push_back(text);
         std::vector<HTREEITEM> children;
-        for (auto child = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
-                                                                     reinterpret_cast<LPARAM>(item)));
-             child; child = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
-                                                                        reinterpret_cast<LPARAM>(child))))
+        for (auto child = reinterpret_cast<HTREEITEM>(
+                 ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+             child; child = reinterpret_cast<HTREEITEM>(
+                        ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child))))
             children.push_back(child);
         stack.insert(stack.end(), children.rbegin(), children.rend());
     }
@@ -288,8 +288,8 @@ TEST_F(KaviloProcess, ASnapshotFileNamedOnTheCommandLineShowsWhatAPasteShowed)
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(::CreateProcessW(nullptr, dump.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                 &si, &pi));
+    ASSERT_TRUE(
+        ::CreateProcessW(nullptr, dump.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
     fw::UniqueHandle dumpProcess(pi.hProcess), dumpThread(pi.hThread);
     ASSERT_EQ(::WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(source.Finish(), 0u);

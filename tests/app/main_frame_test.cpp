@@ -59,7 +59,10 @@ void DuringNextModalLoop(std::function<void()> action)
     });
 }
 
-HWND FindPopupMenu() { return ::FindWindowW(L"#32768", nullptr); }
+HWND FindPopupMenu()
+{
+    return ::FindWindowW(L"#32768", nullptr);
+}
 
 // A view that counts the hints it is given.
 class HintCounter : public fw::View {
@@ -87,7 +90,6 @@ protected:
         ASSERT_EQ(SetOleClipboard(object), S_OK);
         object->Release();
     }
-
 };
 
 }  // namespace

@@ -20,11 +20,20 @@ std::wstring Text(HWND dialog, int id)
     return text;
 }
 
-void Click(HWND dialog, int id) { ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+void Click(HWND dialog, int id)
+{
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
 
-bool Checked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+bool Checked(HWND dialog, int id)
+{
+    return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
 
-HWND FindSettings() { return ModalScript::FindDialog(L"設定"); }
+HWND FindSettings()
+{
+    return ModalScript::FindDialog(L"設定");
+}
 
 // Runs the settings dialog over a plain window, with `script` driving it.
 INT_PTR RunSettings(CSettingDialog& dialog, const ModalScript::Script& script)

@@ -30,7 +30,6 @@ std::shared_ptr<CCBData> EntryWithFile(const std::wstring& path, uint64_t size)
     return entry;
 }
 
-
 }  // namespace
 
 TEST(CCBData, InitialValues)

@@ -45,7 +45,8 @@ TEST(FormatCatalogue, RegisteredNamesAreShellConstantsOrQuoted)
     EXPECT_EQ(NameOf(descriptorW), std::make_pair(std::wstring(L"CFSTR_FILEDESCRIPTORW"), TRUE));
     EXPECT_EQ(NameOf(::RegisterClipboardFormatW(L"Shell IDList Array")).first, L"CFSTR_SHELLIDLIST");
     EXPECT_EQ(NameOf(::RegisterClipboardFormatW(L"UniformResourceLocator")).first, L"CFSTR_SHELLURL");
-    EXPECT_EQ(NameOf(::RegisterClipboardFormatW(L"HTML Format")), std::make_pair(std::wstring(L"\"HTML Format\""), TRUE));
+    EXPECT_EQ(NameOf(::RegisterClipboardFormatW(L"HTML Format")),
+              std::make_pair(std::wstring(L"\"HTML Format\""), TRUE));
     // Quotation marks inside a name are not escaped; the whole name is quoted once more.
     EXPECT_EQ(NameOf(::RegisterClipboardFormatW(L"say \"hi\"")).first, L"\"say \"hi\"\"");
     EXPECT_EQ(NameOf(::RegisterClipboardFormatW(L"日本語の形式")).first, L"\"日本語の形式\"");

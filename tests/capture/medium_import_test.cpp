@@ -156,8 +156,8 @@ TEST_F(MediumImport, FaultyStreams)
               std::vector<std::wstring>{L"エラー\tデータを取得できません（IStream*がNULL）。"});
     EXPECT_EQ(nullStream->m_type, L"IStream");
 
-    auto noStat = Import(Fmt(CF_OEMTEXT, TYMED_ISTREAM),
-                         CustomStreamMedium([] { return CreateFaultyStream(10, 10, true); }));
+    auto noStat =
+        Import(Fmt(CF_OEMTEXT, TYMED_ISTREAM), CustomStreamMedium([] { return CreateFaultyStream(10, 10, true); }));
     EXPECT_EQ(noStat->m_properties, std::vector<std::wstring>{L"エラー\tストリームのサイズを取得できません。"});
 
     // Claims 3 MiB, delivers 1.5 MiB: the size stays as measured, the partial file goes.

@@ -87,7 +87,6 @@ protected:
         snapshot->Capture(m_source, formats, progress);
         return snapshot;
     }
-
 };
 
 }  // namespace

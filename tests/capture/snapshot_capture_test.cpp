@@ -20,9 +20,15 @@ using namespace testing_support;
 
 namespace {
 
-std::vector<uint8_t> Lcid(uint32_t lcid) { return {uint8_t(lcid), uint8_t(lcid >> 8), uint8_t(lcid >> 16), uint8_t(lcid >> 24)}; }
+std::vector<uint8_t> Lcid(uint32_t lcid)
+{
+    return {uint8_t(lcid), uint8_t(lcid >> 8), uint8_t(lcid >> 16), uint8_t(lcid >> 24)};
+}
 
-UINT Registered(const wchar_t* name) { return ::RegisterClipboardFormatW(name); }
+UINT Registered(const wchar_t* name)
+{
+    return ::RegisterClipboardFormatW(name);
+}
 
 class SnapshotCapture : public SourceFixture {};
 
@@ -61,8 +67,7 @@ TEST_F(SnapshotCapture, EveryDescriptionGivesOneEntryInOrder)
     EXPECT_EQ(snapshot[1]->m_type, L"IStream");
     EXPECT_EQ(snapshot[2]->m_properties,
               std::vector<std::wstring>{L"エラー\tデータを取得できません（COleDataObject::GetData()）"});
-    EXPECT_EQ(progress.m_items,
-              (std::vector<std::wstring>{L"CF_UNICODETEXT", L"CF_TEXT", L"\"Orvetta Missing\""}));
+    EXPECT_EQ(progress.m_items, (std::vector<std::wstring>{L"CF_UNICODETEXT", L"CF_TEXT", L"\"Orvetta Missing\""}));
     EXPECT_EQ(progress.m_opened, 1);
     EXPECT_EQ(progress.m_closed, 1);
     EXPECT_TRUE(m_boxes.Boxes().empty());

@@ -36,7 +36,10 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> v)
     return v;
 }
 
-std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring NameOf(const std::wstring& path)
+{
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
 
 }  // namespace
 
@@ -201,8 +204,9 @@ TEST(TempStore, ConfiguredFolderThatDoesNotExistFallsBackWithAMessage)
     fw::MessageBoxRecorder boxes;
     CTempStore store;
     ASSERT_TRUE(SetUpTempStore(store, missing));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{
-                                 L"指定された場所に一時ファイルを作れません。\r\nWindowsのテンポラリフォルダを使用します。"});
+    EXPECT_EQ(boxes.Texts(),
+              std::vector<std::wstring>{
+                  L"指定された場所に一時ファイルを作れません。\r\nWindowsのテンポラリフォルダを使用します。"});
     // Only the working folder is ever made, never the base folder itself.
     EXPECT_FALSE(DirectoryExists(missing));
     wchar_t system[MAX_PATH + 1] = {};

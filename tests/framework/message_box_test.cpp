@@ -25,7 +25,10 @@ TEST(AppMessageBox, InnerRecorderTakesBoxesUntilItEnds)
     EXPECT_EQ(outer.Texts(), std::vector<std::wstring>{L"outer"});
 }
 
-TEST(AppMessageBox, CaptionIsTheApplicationName) { EXPECT_EQ(fw::GetAppName(), L"Orvetta"); }
+TEST(AppMessageBox, CaptionIsTheApplicationName)
+{
+    EXPECT_EQ(fw::GetAppName(), L"Orvetta");
+}
 
 // A box raised while the user is in a pop-up of the main window (a dialog) is owned by
 // that pop-up, so that it disables the dialog too.

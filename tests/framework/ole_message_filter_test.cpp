@@ -41,7 +41,8 @@ fw::ComPtr<IMessageFilter> CurrentFilter()
 TEST(OleMessageFilter, RetriesABusyCalleeForItsTimeAndNoOtherRejection)
 {
     bool cancel = false;
-    auto filter = fw::MakeComObject<fw::COleMessageFilter>(nullptr, [&cancel] { return cancel; }, 5000);
+    auto filter = fw::MakeComObject<fw::COleMessageFilter>(
+        nullptr, [&cancel] { return cancel; }, 5000);
     ASSERT_TRUE(filter);
 
     // A value below 0xFFFFFFFF asks COM to retry after that many milliseconds; a short wait
@@ -67,8 +68,8 @@ TEST(OleMessageFilter, PendingCallServesOnlyItsWindowAndIsCancelledOnRequest)
 {
     CountingWindow progress, child, other;
     ASSERT_TRUE(progress.Create(L"OrvettaFilterTestWindow", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr, nullptr));
-    ASSERT_TRUE(child.Create(L"OrvettaFilterTestWindow", L"", WS_CHILD, 0, 0, 0, 5, 5, progress.GetSafeHwnd(),
-                             nullptr));
+    ASSERT_TRUE(
+        child.Create(L"OrvettaFilterTestWindow", L"", WS_CHILD, 0, 0, 0, 5, 5, progress.GetSafeHwnd(), nullptr));
     ASSERT_TRUE(other.Create(L"OrvettaFilterTestWindow", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr, nullptr));
 
     bool cancel = false;

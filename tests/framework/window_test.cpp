@@ -37,5 +37,6 @@ TEST(Window, SecondWindowOfAClassUsesTheRegisteredClass)
     ASSERT_TRUE(second.Create(L"OrvettaWindowTestClass", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr, nullptr))
         << "the class lookup failed, so registering the class again was refused";
     EXPECT_EQ(g_lookups, 2);
-    EXPECT_EQ(::GetClassLongPtrW(second.GetSafeHwnd(), GCLP_WNDPROC), ::GetClassLongPtrW(first.GetSafeHwnd(), GCLP_WNDPROC));
+    EXPECT_EQ(::GetClassLongPtrW(second.GetSafeHwnd(), GCLP_WNDPROC),
+              ::GetClassLongPtrW(first.GetSafeHwnd(), GCLP_WNDPROC));
 }

@@ -327,7 +327,8 @@ TEST_F(HexViewCtrl, ExportWritesExactlyTheSelectedBytes)
     answer.SetPath(dir / L"full.bin");
     g_writes = 0;
     {
-        testing_support::ImportPatch patch("kernel32.dll", "WriteFile", reinterpret_cast<void*>(&DiskFullAfterOneWrite));
+        testing_support::ImportPatch patch("kernel32.dll", "WriteFile",
+                                           reinterpret_cast<void*>(&DiskFullAfterOneWrite));
         ASSERT_TRUE(patch.Applied());
         g_writeFile = reinterpret_cast<WriteFileFunction>(patch.Original());
         Command(32793);

@@ -14,7 +14,10 @@ TEST(TempNames, JoinPathAddsOneBackslashOnlyWhenMissing)
 TEST(TempNames, DataFileNameIsFourteenTimeDigitsEightHexDigitsAndExtension)
 {
     const std::wstring name = MakeTempFileName({2025, 1, 2, 3, 4, 5}, 0xABCDEF);
-    EXPECT_EQ(name, L"20250102030405" L"00abcdef" L".cvtmp");
+    EXPECT_EQ(name,
+              L"20250102030405"
+              L"00abcdef"
+              L".cvtmp");
     EXPECT_EQ(name.size(), 28u);
     EXPECT_EQ(MakeTempFileName({2099, 12, 31, 23, 59, 59}, 0xFFFFFFFFu), L"20991231235959ffffffff.cvtmp");
 }

@@ -141,7 +141,8 @@ int wmain(int argc, wchar_t** argv)
                 // Tells the test that the call is now pending, then blocks this program's
                 // only thread, as a hung program does.
                 if (!askedMark.empty())
-                    fw::UniqueFile(::CreateFileW(askedMark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+                    fw::UniqueFile(
+                        ::CreateFileW(askedMark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
                 ::WaitForSingleObject(release, 60000);
                 return GlobalMedium({1, 2, 3})(asked, medium);
             });
