@@ -1,7 +1,9 @@
-// Text page: a 16 MiB UTF-8 entry shown on the page (file read, code-page list,
-// conversion, line-end check, edit filled) against the plain way of showing the same
-// text: MultiByteToWideChar plus SetWindowTextW into a bare multi-line edit of the same
-// styles. And detection, whose cost must not depend on the size of the data: 64 MiB
+// Text page: the time to the first screen of a 16 MiB and a 1 GiB UTF-8 entry (page
+// created, shown text decoded and painted), which must not depend on the entry's size,
+// against the plain way of showing the same number of shown bytes: MultiByteToWideChar
+// plus SetWindowTextW into a bare multi-line edit of the same styles, painted. Then the
+// time until the whole-entry NUL and line-end report is done, and the peak working set.
+// And detection, whose cost must not depend on the size of the data either: 64 MiB
 // against 64 KiB. Medians of alternating rounds in one run, and their ratios.
 #include "capture/CBData.h"
 #include "capture/TempStore.h"
@@ -56,24 +58,69 @@ double ShowPlain(HWND parent, HFONT font, const std::string& bytes)
     const int needed = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), count, nullptr, 0);
     std::wstring text(static_cast<size_t>(needed), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), count, text.data(), needed);
-    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", kEditStyles, 0, 0, 600, 400, parent, nullptr, nullptr, nullptr);
+    HWND edit =
+        ::CreateWindowExW(0, L"EDIT", L"", kEditStyles | WS_VISIBLE, 0, 0, 600, 400, parent, nullptr, nullptr, nullptr);
     ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     ::SetWindowTextW(edit, text.c_str());
+    ::UpdateWindow(edit);
     const double t = Seconds(start);
     if (::GetWindowTextLengthW(edit) != needed) std::printf("plain edit lost text\n");
     ::DestroyWindow(edit);
     return t;
 }
 
-double ShowOnPage(HWND parent, CCBData* entry, size_t expectedLength)
+void PumpUntilReported(const CTextViewDialog& page)
 {
+    while (page.IsReportPending()) {
+        MSG msg;
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        else
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+struct PageTimes {
+    double firstScreen = 0;
+    double report = 0;  // from the start, until the whole-entry report is shown
+};
+
+PageTimes ShowOnPage(HWND parent, CCBData* entry, bool waitForReport)
+{
+    PageTimes times;
     const auto start = Clock::now();
     CTextViewDialog page(entry);
     if (!page.CreatePage(parent)) std::printf("no page: the resources are missing\n");
-    const double t = Seconds(start);
+    ::SetWindowPos(page.GetSafeHwnd(), nullptr, 0, 0, 600, 400, SWP_NOZORDER | SWP_SHOWWINDOW);
+    ::UpdateWindow(page.GetSafeHwnd());
+    times.firstScreen = Seconds(start);
     const int shown = ::GetWindowTextLengthW(page.GetDlgItem(IDC_TEXT_EDIT));
-    if (shown != static_cast<int>(expectedLength)) std::printf("page shows %d characters\n", shown);
-    return t;
+    if (shown <= 0 || static_cast<uint64_t>(shown) > CTextViewDialog::kShownBytes)
+        std::printf("page shows %d characters\n", shown);
+    if (waitForReport) {
+        PumpUntilReported(page);
+        times.report = Seconds(start);
+        const std::wstring status = page.GetDlgItemText(IDC_TEXT_STATUS);
+        if (status.rfind(L"終端NUL: ", 0) != 0) std::printf("no report: %ls\n", status.c_str());
+    }
+    return times;
+}
+
+std::shared_ptr<CCBData> WriteEntry(const std::string& chunk, uint64_t size)
+{
+    const std::wstring path = CreateTempFile();
+    fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    for (uint64_t done = 0; done < size; done += chunk.size()) {
+        DWORD written = 0;
+        ::WriteFile(file.Get(), chunk.data(), static_cast<DWORD>(std::min<uint64_t>(chunk.size(), size - done)),
+                    &written, nullptr);
+    }
+    auto entry = std::make_shared<CCBData>();
+    entry->m_fmt = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    entry->m_defaultCodePage = 65001;
+    entry->m_tempFile = path;
+    entry->m_dataSize = size;
+    return entry;
 }
 
 double DetectRounds(const std::vector<uint8_t>& data, int calls)
@@ -98,20 +145,10 @@ int wmain()
     CTempStore& store = TheTempStore();
     if (!SetUpTempStore(store, L"")) return 1;
 
+    // The 1 GiB entry repeats the 16 MiB one.
     const std::string bytes = MakeText(16u << 20);
-    const std::wstring path = CreateTempFile();
-    {
-        fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
-    auto entry = std::make_shared<CCBData>();
-    entry->m_fmt = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    entry->m_defaultCodePage = 65001;
-    entry->m_tempFile = path;
-    entry->m_dataSize = bytes.size();
-    const size_t expected = static_cast<size_t>(
-        ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0));
+    auto medium = WriteEntry(bytes, bytes.size());
+    auto huge = WriteEntry(bytes, 1ull << 30);
 
     HWND frame = ::CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr,
                                    nullptr, nullptr, nullptr);
@@ -119,20 +156,27 @@ int wmain()
     CTextViewDialog fontSource(nullptr);
     if (!fontSource.CreatePage(frame)) return 1;
     const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(fontSource.GetSafeHwnd(), WM_GETFONT, 0, 0));
+    const std::string shownBytes = bytes.substr(0, CTextViewDialog::kShownBytes);
     const int rounds = 5;
-    std::vector<double> plain, page;
+    std::vector<double> plain, mediumFirst, hugeFirst;
     for (int i = 0; i < rounds; ++i) {
-        if (i % 2 == 0) {
-            plain.push_back(ShowPlain(frame, font, bytes));
-            page.push_back(ShowOnPage(frame, entry.get(), expected));
-        } else {
-            page.push_back(ShowOnPage(frame, entry.get(), expected));
-            plain.push_back(ShowPlain(frame, font, bytes));
-        }
+        const bool plainFirst = i % 2 == 0;
+        if (plainFirst) plain.push_back(ShowPlain(frame, font, shownBytes));
+        mediumFirst.push_back(ShowOnPage(frame, medium.get(), false).firstScreen);
+        hugeFirst.push_back(ShowOnPage(frame, huge.get(), false).firstScreen);
+        if (!plainFirst) plain.push_back(ShowPlain(frame, font, shownBytes));
     }
-    const double p = Median(plain), g = Median(page);
-    std::printf("16 MiB UTF-8 entry   decode + SetWindowTextW %7.3f s  text page %7.3f s  ratio %.3f  (median of %d)\n",
-                p, g, g / p, rounds);
+    const double p = Median(plain), m = Median(mediumFirst), h = Median(hugeFirst);
+    std::printf("first screen         bare edit (%u KiB shown) %7.3f s  16 MiB entry %7.3f s  1 GiB entry %7.3f s\n",
+                static_cast<unsigned>(CTextViewDialog::kShownBytes / 1024), p, m, h);
+    std::printf(
+        "                     ratios 16 MiB / bare %.3f  1 GiB / bare %.3f  1 GiB / 16 MiB %.3f  (median of %d)\n",
+        m / p, h / p, h / m, rounds);
+    const PageTimes mediumReport = ShowOnPage(frame, medium.get(), true);
+    const PageTimes hugeReport = ShowOnPage(frame, huge.get(), true);
+    std::printf("whole-entry report   16 MiB %7.3f s  1 GiB %7.3f s  (first screens in these runs %.3f s, %.3f s)\n",
+                mediumReport.report, hugeReport.report, mediumReport.firstScreen, hugeReport.firstScreen);
+    std::printf("peak working set     %.1f MiB\n", PeakWorkingSetMiB());
 
     std::vector<uint8_t> large(bytes.begin(), bytes.end());
     while (large.size() < (64u << 20)) large.insert(large.end(), bytes.begin(), bytes.end());
@@ -155,7 +199,8 @@ int wmain()
         s * 1e6, l * 1e6, l / s, detectRounds, calls);
 
     ::DestroyWindow(frame);
-    entry.reset();
+    medium.reset();
+    huge.reset();
     store.CleanUpTempFolder();
     fw::DeleteAppRegistryKey();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvettaTextViewBench");

@@ -4,7 +4,7 @@
 set -e
 
 PKGS="cmake make g++ clang clang-format libclang-rt-14-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
-wine wine64 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core locales googletest nlohmann-json3-dev"
+wine wine64 xvfb xauth xclip fonts-ipafont-gothic fonts-dejavu-core locales googletest nlohmann-json3-dev"
 
 missing=""
 for p in $PKGS; do

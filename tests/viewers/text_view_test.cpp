@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,20 @@ protected:
                        reinterpret_cast<LPARAM>(combo));
     }
 
+    // Lets the page's timer work out the whole-entry report.
+    void WaitForReport()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (m_page->IsReportPending() && std::chrono::steady_clock::now() < deadline) {
+            MSG msg;
+            if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageW(&msg);
+            else
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+        EXPECT_FALSE(m_page->IsReportPending()) << "the report did not end";
+    }
+
     static HWND s_frame;
     ScratchDir m_scratch;
     int m_files = 0;
@@ -197,7 +212,7 @@ TEST_F(TextView, SwitchingTheCodePageDecodesTheFileAgain)
     EXPECT_EQ(Status(), L"終端NUL: なし  改行コード: CR+LF");
 }
 
-TEST_F(TextView, UnconvertibleCodePagesAndHugeEntriesShowNoText)
+TEST_F(TextView, UnconvertibleCodePagesAndMissingBytesShowNoText)
 {
     fw::MessageBoxRecorder boxes;
     fw::WriteProfileString(L"Settings", L"CodePages", L"X=99999;Minus=-7;");
@@ -210,16 +225,17 @@ TEST_F(TextView, UnconvertibleCodePagesAndHugeEntriesShowNoText)
         EXPECT_EQ(Status(), L"終端NUL: あり  改行コード: なし") << name;
     }
 
-    // 0x80000000 bytes or more are not read at all (the file here holds only three).
+    // An entry of 2 GiB whose file holds only three bytes: they are shown, and the
+    // report ends where the bytes end.
     auto huge = Entry(B("abc"), 0);
     huge->m_dataSize = 0x80000000ull;
     Open(huge.get());
-    EXPECT_EQ(Text(), L"");
-    EXPECT_EQ(Status(), kNoNulNoLines);
+    EXPECT_EQ(Text(), L"abc");
+    WaitForReport();
+    EXPECT_EQ(Status(), std::wstring(kNoNulNoLines) + L"  先頭 3 バイト / 2.0 GiB を表示");
     EXPECT_EQ(Selected(), L"CP_ACP");
     Choose(L"CP_UTF8");
-    EXPECT_EQ(Text(), L"");
-    EXPECT_EQ(Status(), kNoNulNoLines);
+    EXPECT_EQ(Text(), L"abc");
 
     // A file that has gone: nothing to show, nothing asked.
     auto gone = Entry(B("abc"), 65001);
@@ -381,6 +397,194 @@ TEST_F(TextView, JapaneseCodePagesThroughTheInternetConverter)
     EXPECT_EQ(Selected(), L"EUC-JP");
     EXPECT_EQ(Text(), L"日本\r\n");
     EXPECT_EQ(Status(), L"終端NUL: なし  改行コード: *LFのみ*");
+}
+
+TEST_F(TextView, LargeEntriesShowTheirStartAndReportTheWhole)
+{
+    constexpr size_t shown = CTextViewDialog::kShownBytes, step = CTextViewDialog::kScanStep;
+    // CR LF lines, one of them split by the end of the first step, and "あ" cut by the
+    // end of the shown bytes.
+    Bytes bytes(step + step / 2, 'x');
+    for (size_t at = 40; at + 1 < bytes.size(); at += 50) bytes[at] = '\r', bytes[at + 1] = '\n';
+    bytes[step - 1] = '\r', bytes[step] = '\n';
+    const std::string a = "\xE3\x81\x82";
+    std::copy(a.begin(), a.end(), bytes.begin() + shown - 1);
+    auto entry = Entry(bytes, 65001);
+    Open(entry.get());
+    const std::wstring text = Text();
+    EXPECT_EQ(text.size(), shown - 1);  // ASCII and CR LF: a character a byte
+    EXPECT_EQ(text.back(), L'x');
+    EXPECT_EQ(Status().rfind(L"終端NUL・改行コード: 確認中 ", 0), 0u) << testing::PrintToString(Status());
+    WaitForReport();
+    const std::wstring note = L"  先頭 128.0 KiB / 1.5 MiB を表示";
+    EXPECT_EQ(Status(), L"終端NUL: なし  改行コード: CR+LF" + note);
+
+    // Beyond the shown bytes: a lone LF, then a NUL and line ends after it that do not count.
+    Bytes mixed = bytes;
+    mixed[step + 10] = '\n';
+    auto lone = Entry(mixed, 65001);
+    Open(lone.get());
+    WaitForReport();
+    EXPECT_EQ(Status(), L"終端NUL: なし  改行コード: *謎*" + note);
+    mixed = bytes;
+    mixed[step + 20] = 0;
+    mixed[step + 30] = '\r';
+    auto nul = Entry(mixed, 65001);
+    Open(nul.get());
+    WaitForReport();
+    EXPECT_EQ(Status(), L"終端NUL: あり  改行コード: CR+LF" + note);
+
+    // Another code page while the report is pending starts it again for that one.
+    Open(nul.get());
+    Choose(L"UTF-16LE");
+    EXPECT_TRUE(m_page->IsReportPending());
+    EXPECT_EQ(Text().size(), shown / 2);
+    WaitForReport();
+    EXPECT_EQ(Status(), L"終端NUL: なし  改行コード: なし" + note);  // no zero unit, no CR LF unit
+
+    // A NUL within the shown bytes ends the text there: nothing more to look at.
+    mixed = bytes;
+    mixed[100] = 0;
+    auto early = Entry(mixed, 65001);
+    Open(early.get());
+    EXPECT_FALSE(m_page->IsReportPending());
+    EXPECT_EQ(Status(), L"終端NUL: あり  改行コード: CR+LF");
+}
+
+TEST_F(TextView, TheCodePageLabelFitsItsText)
+{
+    auto entry = Entry(B("abc"), 0);
+    Open(entry.get());
+    HWND label = Item(IDC_TEXT_CODEPAGE_LABEL);
+    ASSERT_EQ(WindowText(label), L"コードページ");
+    auto rect = [this](int id) {
+        RECT r;
+        ::GetWindowRect(Item(id), &r);
+        ::MapWindowPoints(nullptr, m_page->GetSafeHwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    auto textWidth = [label] {
+        HDC dc = ::GetDC(label);
+        HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE extent = {};
+        ::GetTextExtentPoint32W(dc, L"コードページ", 6, &extent);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(label, dc);
+        return extent.cx;
+    };
+    // Japanese UI fonts have Latin letters of half their full width, so a label sized in
+    // dialog units is too narrow for six full-width characters: a font of that kind,
+    // larger than the page's, as a user's setting gives.
+    LOGFONTW japanese = {};
+    japanese.lfHeight = -20;
+    japanese.lfCharSet = SHIFTJIS_CHARSET;
+    wcscpy(japanese.lfFaceName, L"IPAGothic");
+    HFONT font = ::CreateFontIndirectW(&japanese);
+    ::SendMessageW(m_page->GetSafeHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    for (int id : {IDC_TEXT_CODEPAGE_LABEL, IDC_TEXT_STATUS})
+        EXPECT_EQ(::SendMessageW(Item(id), WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font));
+    const LONG width = textWidth();
+    EXPECT_GT(width, 100);
+    EXPECT_GE(rect(IDC_TEXT_CODEPAGE_LABEL).right - rect(IDC_TEXT_CODEPAGE_LABEL).left, width);
+    // What follows moved with it.
+    EXPECT_LE(rect(IDC_TEXT_CODEPAGE_LABEL).right, rect(IDC_TEXT_CODEPAGE).left);
+    EXPECT_LE(rect(IDC_TEXT_ADD_CODEPAGE).right, rect(IDC_TEXT_STATUS).left);
+    EXPECT_EQ(rect(IDC_TEXT_STATUS).right, 600);  // the status line to the page's edge
+    m_page.reset();
+    ::DeleteObject(font);
+}
+
+namespace {
+
+// Holds keys down in this thread's key state (what GetKeyState reads) for a block.
+class KeysHeld {
+public:
+    explicit KeysHeld(std::initializer_list<BYTE> keys)
+    {
+        ::GetKeyboardState(m_saved);
+        BYTE state[256];
+        std::copy(m_saved, m_saved + 256, state);
+        for (BYTE key : keys) state[key] = 0x80;
+        ::SetKeyboardState(state);
+    }
+    ~KeysHeld() { ::SetKeyboardState(m_saved); }
+
+private:
+    BYTE m_saved[256];
+};
+
+}  // namespace
+
+TEST_F(TextView, FindSelectsMatchesInTheShownText)
+{
+    fw::MessageBoxRecorder boxes;
+    auto entry = Entry(B("Alpha beta\nALPHA alpha"), 0);
+    Open(entry.get());
+    HWND edit = Item(IDC_TEXT_EDIT);
+    auto selection = [&edit] {
+        DWORD start = 0, end = 0;
+        ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return std::make_pair(start, end);
+    };
+    auto key = [&edit](WPARAM vk) { ::SendMessageW(edit, WM_KEYDOWN, vk, 0); };
+    auto find = [] { return ModalScript::FindDialog(L"テキストを検索"); };
+    // Ctrl+F in the text: the dialog, then the match after the caret. The text reads
+    // "Alpha beta\r\nALPHA alpha" in the edit.
+    auto ctrlF = [&](const wchar_t* pattern, bool ignoreCase, int button) {
+        ModalScript script(find, [&](HWND dialog) {
+            ::SetDlgItemTextW(dialog, IDC_TEXT_FIND_PATTERN, pattern);
+            ::CheckDlgButton(dialog, IDC_TEXT_FIND_IGNORE_CASE, ignoreCase ? BST_CHECKED : BST_UNCHECKED);
+            ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        });
+        KeysHeld ctrl({VK_CONTROL});
+        key('F');
+        EXPECT_TRUE(script.Ran());
+    };
+    ctrlF(L"alpha", false, IDOK);
+    EXPECT_EQ(selection(), std::make_pair(DWORD{18}, DWORD{23}));
+    key(VK_F3);  // the only exact match: round again to it
+    EXPECT_EQ(selection(), std::make_pair(DWORD{18}, DWORD{23}));
+
+    ctrlF(L"ALPHA", true, IDOK);  // on from the caret, then round to the start
+    EXPECT_EQ(selection(), std::make_pair(DWORD{0}, DWORD{5}));
+    key(VK_F3);
+    EXPECT_EQ(selection(), std::make_pair(DWORD{12}, DWORD{17}));
+    key(VK_F3);
+    EXPECT_EQ(selection(), std::make_pair(DWORD{18}, DWORD{23}));
+    {
+        KeysHeld shift({VK_SHIFT});
+        key(VK_F3);
+    }
+    EXPECT_EQ(selection(), std::make_pair(DWORD{12}, DWORD{17}));
+    ctrlF(L"beta", false, IDC_TEXT_FIND_BACKWARD);
+    EXPECT_EQ(selection(), std::make_pair(DWORD{6}, DWORD{10}));
+    EXPECT_TRUE(boxes.Texts().empty());
+
+    // Nothing found: said so, the selection stays. An empty pattern is refused.
+    ctrlF(L"gamma", true, IDOK);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"「gamma」は見つかりません。"});
+    EXPECT_EQ(selection(), std::make_pair(DWORD{6}, DWORD{10}));
+    bool stayedOpen = false;
+    {
+        ModalScript script(find, [&](HWND dialog) {
+            ::SetDlgItemTextW(dialog, IDC_TEXT_FIND_PATTERN, L"");
+            ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            stayedOpen = ::IsWindowVisible(dialog);
+            ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        });
+        KeysHeld ctrl({VK_CONTROL});
+        key('F');
+    }
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(boxes.Texts().back(), L"検索する文字列を入力してください。");
+
+    // In a large entry only the shown start is searched, and the message says so.
+    Bytes large(CTextViewDialog::kShownBytes * 2, 'a');
+    auto big = Entry(large, 0);
+    Open(big.get());
+    edit = Item(IDC_TEXT_EDIT);
+    ctrlF(L"b", false, IDOK);
+    EXPECT_EQ(boxes.Texts().back(), L"「b」は見つかりません。\n検索したのは表示している先頭 128.0 KiB です。");
 }
 
 TEST(TextViewDetection, UsesTheAnsiTablesAndCodePage932)

@@ -1,18 +1,24 @@
 // Takes the README's picture of the main window: waits for a running Kavilo.exe, pastes
-// (as the toolbar button does), selects the last entry, opens its hex page, and writes the
+// (as the toolbar button does), selects an entry, opens one of its pages, and writes the
 // window's pixels to a 24-bit BMP file.
-//   main_window_shot OUTPUT.bmp
+//   main_window_shot OUTPUT.bmp [ENTRY PAGE]
+// ENTRY is a piece of the entry's text in the tree (the last entry when absent), PAGE the
+// tab's number counted from 0 (1, the hex page, when absent).
 #include "framework/Handles.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) return 2;
+    if (argc != 2 && argc != 4) return 2;
+    const std::wstring wanted = argc == 4 ? argv[2] : L"";
+    const int page = argc == 4 ? _wtoi(argv[3]) : 1;
     HWND frame = nullptr;
     for (int i = 0; i < 300 && !frame; ++i) {
         frame = ::FindWindowW(L"OrvettaMainFrame", nullptr);
@@ -27,13 +33,22 @@ int wmain(int argc, wchar_t** argv)
         auto root = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         auto first = reinterpret_cast<HTREEITEM>(
             ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
-        // The last entry: the bitmap, whose bytes fill the page.
+        // The entry asked for, else the last one.
         for (HTREEITEM next = first; next; next = reinterpret_cast<HTREEITEM>(::SendMessageW(
-                                               tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(next))))
+                                               tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(next)))) {
             first = next;
+            wchar_t text[256] = {};
+            TVITEMW item = {};
+            item.mask = TVIF_TEXT;
+            item.hItem = next;
+            item.pszText = text;
+            item.cchTextMax = 256;
+            ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            if (!wanted.empty() && std::wcsstr(text, wanted.c_str())) break;
+        }
         if (first) ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
     }
-    // The hex page of that entry (the tab after "プロパティ").
+    // The page asked for.
     HWND tab = nullptr;
     ::EnumChildWindows(
         frame,
@@ -45,7 +60,7 @@ int wmain(int argc, wchar_t** argv)
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&tab));
-    if (tab) ::SendMessageW(tab, TCM_SETCURFOCUS, 1, 0);
+    if (tab) ::SendMessageW(tab, TCM_SETCURFOCUS, page, 0);
     ::Sleep(1500);  // let every pane paint
 
     RECT r;
