@@ -12,12 +12,11 @@ mkdir -p "$root/docs"
 bmp="$build/main-window.bmp"
 html="$build/screenshot.html"
 cat >"$html" <<'HTML'
-<html><body>
-<!--StartFragment--><h2>週次レポート</h2>
+<h2>週次レポート</h2>
 <p>売上は前週比 <b>12%</b> 増でした。</p>
 <table><tr><th>拠点</th><th>件数</th></tr>
-<tr><td>東京</td><td>1,240</td></tr><tr><td>大阪</td><td>815</td></tr></table><!--EndFragment-->
-</body></html>
+<tr><td>東京</td><td>1,240</td></tr>
+<tr><td>大阪</td><td>815</td></tr></table>
 HTML
 xvfb-run -a -s "-screen 0 1024x640x24" bash -c "
     xclip -selection clipboard -t text/html -i '$html' -quiet & source=\$!
