@@ -1,5 +1,6 @@
-// Fuzz target: detection, the UTF-16 and multi-byte input rules and the line-end
-// rewriting over any bytes. ASan checks that nothing reads past the data; the checks
+// Fuzz target: detection, the UTF-16 and multi-byte input rules, the line-end
+// rewriting, the step boundaries and counting of large entries, and text find over any
+// bytes. ASan checks that nothing reads past the data; the checks
 // below that the answers stay in range and that rewriting leaves only CR LF line ends
 // and every other character in order. The code-page list parser gets the bytes as
 // UTF-16 text.
@@ -8,6 +9,8 @@
 #include "viewers/bytes/LineEnds.h"
 #include "viewers/bytes/TextDecode.h"
 #include "viewers/bytes/TextDetect.h"
+#include "viewers/bytes/TextFind.h"
+#include "viewers/bytes/TextSteps.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +43,39 @@ void CheckRewrite(const std::u16string& text)
     if (in != text.size()) std::abort();
     const LineEndCounts after = CountLineEnds(out.data(), out.size());
     if (after.loneCr != 0 || after.loneLf != 0) std::abort();
+}
+
+// Counting in two pieces, cut anywhere, agrees with counting at once.
+void CheckPieces(const std::u16string& text, size_t cut)
+{
+    cut = text.empty() ? 0 : cut % (text.size() + 1);
+    LineEndCounter counter;
+    counter.Add(text.data(), cut);
+    counter.Add(text.data() + cut, text.size() - cut);
+    const LineEndCounts pieces = counter.Counts(), whole = CountLineEnds(text.data(), text.size());
+    if (pieces.crlf != whole.crlf || pieces.loneCr != whole.loneCr || pieces.loneLf != whole.loneLf) std::abort();
+}
+
+// The first units as a pattern, searched both ways, against the obvious search.
+void CheckFind(const std::u16string& text)
+{
+    if (text.empty()) return;
+    const size_t m = 1 + text[0] % 4, from = text[0] % (text.size() + 1);
+    if (m > text.size()) return;
+    const std::u16string pattern = text.substr(0, m);
+    for (bool forward : {true, false}) {
+        const std::optional<size_t> found =
+            FindInText(text.data(), text.size(), pattern.data(), pattern.size(), from, forward, nullptr);
+        std::optional<size_t> expected;
+        if (forward) {
+            const size_t at = text.find(pattern, from);
+            if (at != std::u16string::npos) expected = at;
+        } else if (from >= m) {
+            const size_t at = text.rfind(pattern, from - m);
+            if (at != std::u16string::npos) expected = at;
+        }
+        if (found != expected) std::abort();
+    }
 }
 
 }  // namespace
@@ -77,6 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::u16string units(size / 2, u'\0');
     for (size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
     CheckRewrite(units);
+    CheckPieces(units, size ? bytes[0] : 0);
+    CheckFind(units);
+    for (int cp : {65001, 932, -1, 1252}) {
+        if (WholeCharacterLength(bytes.get(), size, cp, cp == 932 ? &table : nullptr) > size) std::abort();
+    }
     for (const CodePageItem& item : CodePageItemsFromStored(units))
         if (item.name.empty() || item.name != TrimSpace(item.name)) std::abort();
     const std::u16string stored = StoredFromLines(units);
