@@ -22,7 +22,7 @@ xvfb-run -a -s "-screen 0 1024x640x24" bash -c "
     xclip -selection clipboard -t text/html -i '$html' -quiet & source=\$!
     sleep 1
     '$run' '$build/bin/Kavilo.exe' & program=\$!
-    '$run' '$build/bin/main_window_shot.exe' 'Z:${bmp//\//\\\\}' HTML 2
+    '$run' '$build/bin/main_window_shot.exe' 'Z:${bmp//\//\\\\}' 0 2
     wait \$program || true
     kill \$source 2>/dev/null || true
     WINEPREFIX='$build/wineprefix' wineserver -k 2>/dev/null || true

@@ -2,8 +2,8 @@
 // (as the toolbar button does), selects an entry, opens one of its pages, and writes the
 // window's pixels to a 24-bit BMP file.
 //   main_window_shot OUTPUT.bmp [ENTRY PAGE]
-// ENTRY is a piece of the entry's text in the tree (the last entry when absent), PAGE the
-// tab's number counted from 0 (1, the hex page, when absent).
+// ENTRY is the entry's position under the snapshot, counted from 0 (the last entry when
+// absent or past the end), PAGE the tab's, counted from 0 (1, the hex page, when absent).
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -11,13 +11,12 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <string>
 #include <vector>
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc != 2 && argc != 4) return 2;
-    const std::wstring wanted = argc == 4 ? argv[2] : L"";
+    const int wanted = argc == 4 ? _wtoi(argv[2]) : -1;
     const int page = argc == 4 ? _wtoi(argv[3]) : 1;
     HWND frame = nullptr;
     for (int i = 0; i < 300 && !frame; ++i) {
@@ -34,18 +33,12 @@ int wmain(int argc, wchar_t** argv)
         auto first = reinterpret_cast<HTREEITEM>(
             ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
         // The entry asked for, else the last one.
-        for (HTREEITEM next = first; next; next = reinterpret_cast<HTREEITEM>(::SendMessageW(
-                                               tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(next)))) {
-            first = next;
-            wchar_t text[256] = {};
-            TVITEMW item = {};
-            item.mask = TVIF_TEXT;
-            item.hItem = next;
-            item.pszText = text;
-            item.cchTextMax = 256;
-            ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            if (!wanted.empty() && std::wcsstr(text, wanted.c_str())) break;
-        }
+        auto nextOf = [tree](HTREEITEM item) {
+            return reinterpret_cast<HTREEITEM>(
+                ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+        };
+        for (int position = 0; first && nextOf(first) && (wanted < 0 || position < wanted); ++position)
+            first = nextOf(first);
         if (first) ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
     }
     // The page asked for.
