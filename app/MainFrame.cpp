@@ -266,6 +266,7 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             // snapshot it fills and the files it writes go only after it.
             if (wParam) {
                 SaveWindowState();
+                fw::SetSessionEnding(true);
                 auto cleanUp = [] {
                     if (auto* app = CKaviloApp::Get()) app->OnEndSession();
                 };

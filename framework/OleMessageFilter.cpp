@@ -39,6 +39,11 @@ private:
 // filter again while the call still waits, and the object is then let go.
 bool ProbeCancellation()
 {
+    // Only a single-threaded apartment waits for its calls in a modal loop with a filter.
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    if (FAILED(::CoGetApartmentType(&type, &qualifier)) || (type != APTTYPE_STA && type != APTTYPE_MAINSTA))
+        return true;
     UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!release || !ready) return true;
