@@ -157,7 +157,7 @@ TEST_F(LongOperation, APasteDuringTheReplaysWaitForTheClipboardIsRefused)
         held = OpenClipboardPatiently();
         ::SetEvent(opened.Get());
         if (!held) return;
-        ::Sleep(300);
+        ::Sleep(150);  // well within the replay's half second of retries
         ::CloseClipboard();
     });
     ::WaitForSingleObject(opened.Get(), INFINITE);
