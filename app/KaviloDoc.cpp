@@ -68,9 +68,9 @@ void CKaviloDoc::SetTitle(const std::wstring& title)
     fw::Document::SetTitle(title);
 }
 
-CKaviloDoc::BusyScope::BusyScope(CKaviloDoc& document) : m_document(document)
+CKaviloDoc::BusyScope::BusyScope(CKaviloDoc& document) : m_document(document), m_outermost(!document.m_busy)
 {
-    if (m_document.m_busy) return;
+    if (!m_outermost) return;
     m_document.m_busy = true;
     if (m_document.m_busyListener) m_document.m_busyListener(true);
 }
@@ -78,7 +78,7 @@ CKaviloDoc::BusyScope::BusyScope(CKaviloDoc& document) : m_document(document)
 CKaviloDoc::BusyScope::~BusyScope()
 {
     CKaviloDoc& document = m_document;
-    if (!document.m_busy) return;
+    if (!m_outermost) return;
     document.m_busy = false;
     if (document.m_busyListener) document.m_busyListener(false);
     if (document.m_closeAfterCapture) {

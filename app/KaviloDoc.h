@@ -101,6 +101,7 @@ private:
 
     private:
         CKaviloDoc& m_document;
+        bool m_outermost;  // the scope that marked the document busy ends it
     };
 
     // A data object the program offered and how many of its writes are shown.
