@@ -94,7 +94,8 @@ bool ProbeCancellation()
         }
         done = true;
         poker.join();
-        cancels = hr == RPC_E_CALL_CANCELED && !askedAgain;
+        // A filter never asked has shown nothing: the documented behaviour is assumed.
+        cancels = asked == 0 || (hr == RPC_E_CALL_CANCELED && !askedAgain);
         proxy.Reset();
     } else if (marshalled) {
         marshalled->Release();
