@@ -36,13 +36,24 @@ bool CDropEntranceWnd::Create(HWND parent, UINT id, COLORREF background, const s
                               ::LoadCursorW(nullptr, IDC_ARROW));
 }
 
+CKaviloDoc* CDropEntranceWnd::GetDocument() const
+{
+    auto* frame = dynamic_cast<CMainFrame*>(fw::Window::FromHandle(::GetAncestor(m_hwnd, GA_ROOT)));
+    fw::View* view = frame ? frame->GetActiveView() : nullptr;
+    fw::Document* document = view ? view->GetDocument() : nullptr;
+    if (!document || !document->IsKindOf(&CKaviloDoc::classCKaviloDoc)) return nullptr;
+    return static_cast<CKaviloDoc*>(document);
+}
+
+// Any data is welcome, except while a long operation (which pumps messages) runs.
 DWORD CDropEntranceWnd::OnDragEnter(COleDataObject*, DWORD, POINT)
 {
-    return DROPEFFECT_COPY;
+    const CKaviloDoc* document = GetDocument();
+    return document && document->IsBusy() ? DROPEFFECT_NONE : DROPEFFECT_COPY;
 }
-DWORD CDropEntranceWnd::OnDragOver(COleDataObject*, DWORD, POINT)
+DWORD CDropEntranceWnd::OnDragOver(COleDataObject* data, DWORD keyState, POINT point)
 {
-    return DROPEFFECT_COPY;
+    return OnDragEnter(data, keyState, point);
 }
 // Never scrolls, so the drag-over answer decides.
 DWORD CDropEntranceWnd::OnDragScroll(DWORD, POINT)
@@ -52,11 +63,8 @@ DWORD CDropEntranceWnd::OnDragScroll(DWORD, POINT)
 
 bool CDropEntranceWnd::OnDrop(COleDataObject* data, DWORD, POINT)
 {
-    auto* frame = dynamic_cast<CMainFrame*>(fw::Window::FromHandle(::GetAncestor(m_hwnd, GA_ROOT)));
-    fw::View* view = frame ? frame->GetActiveView() : nullptr;
-    fw::Document* document = view ? view->GetDocument() : nullptr;
-    if (!document || !document->IsKindOf(&CKaviloDoc::classCKaviloDoc)) return false;
-    return static_cast<CKaviloDoc*>(document)->CaptureDrop(*data, m_chooseFormat);
+    CKaviloDoc* document = GetDocument();
+    return document && document->CaptureDrop(*data, m_chooseFormat);
 }
 
 LRESULT CDropEntranceWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -9,6 +9,8 @@
 
 #include <string>
 
+class CKaviloDoc;
+
 // What a drop target asks of the window it serves.
 class CDropTargetWnd {
 public:
@@ -51,6 +53,8 @@ protected:
 
 private:
     void OnPaint();
+    // The active view's document, the one drops go to; null when there is none.
+    CKaviloDoc* GetDocument() const;
 
     COLORREF m_background = 0;
     std::wstring m_caption;

@@ -149,6 +149,7 @@ int CKaviloApp::ExitInstance()
 {
     if (m_exited) return m_exitCode;
     m_exited = true;
+    fw::SetSessionEnding(false);  // a later instance of this process shows its boxes again
     // What can be kept of a replay on the clipboard is rendered there before the data goes.
     if (m_document) m_document->FlushReplay();
     // The views and the snapshot (with its files and COM references) go first.

@@ -68,6 +68,38 @@ void CKaviloDoc::SetTitle(const std::wstring& title)
     fw::Document::SetTitle(title);
 }
 
+CKaviloDoc::BusyScope::BusyScope(CKaviloDoc& document) : m_document(document), m_outermost(!document.m_busy)
+{
+    if (!m_outermost) return;
+    m_document.m_busy = true;
+    if (m_document.m_busyListener) m_document.m_busyListener(true);
+}
+
+CKaviloDoc::BusyScope::~BusyScope()
+{
+    CKaviloDoc& document = m_document;
+    if (!m_outermost) return;
+    document.m_busy = false;
+    if (document.m_busyListener) document.m_busyListener(false);
+    if (document.m_closeAfterCapture) {
+        // The main window was asked to close meanwhile: it closes now, once the caller has
+        // let go of what it used.
+        document.m_closeAfterCapture = false;
+        if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    std::vector<std::function<void()>> waiting = std::move(document.m_whenIdle);
+    document.m_whenIdle.clear();
+    for (auto& action : waiting) action();
+}
+
+void CKaviloDoc::RunWhenIdle(std::function<void()> action)
+{
+    if (m_busy)
+        m_whenIdle.push_back(std::move(action));
+    else
+        action();
+}
+
 void CKaviloDoc::ReleaseSnapshot()
 {
     if (!m_snapshot) return;
@@ -77,6 +109,11 @@ void CKaviloDoc::ReleaseSnapshot()
     // What targets wrote belonged to this snapshot; a drag under way learns it is gone.
     std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
     ++m_snapshotSerial;
+    // The objects offered from it may still be written to; those writes are not shown
+    // under another snapshot. (The clipboard's object stays tracked for the flush at exit.)
+    for (ReplaySession* session : {&m_clipboardReplay, &m_dragReplay}) {
+        if (session->object) session->object->SetWriteListener(nullptr);
+    }
     UpdateAllViews(nullptr, HintSnapshotReplaced);
     old.reset();
 }
@@ -84,24 +121,22 @@ void CKaviloDoc::ReleaseSnapshot()
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered)
 {
+    BusyScope busy(*this);
     ReleaseSnapshot();
     m_taken = SnapshotTimeNow();
     m_snapshot = std::make_shared<CCBDataArray>();
+    // The capture fills the snapshot it started with, whatever happens to the document's
+    // reference meanwhile.
+    const std::shared_ptr<CCBDataArray> snapshot = m_snapshot;
     try {
         CCopyingDialog progress;
         m_progress = &progress;
-        m_snapshot->Capture(source, capture, progress);
+        snapshot->Capture(source, capture, progress);
         m_progress = nullptr;
     } catch (const std::bad_alloc&) {
         m_progress = nullptr;
         m_snapshot.reset();
         fw::AfxMessageBox(L"メモリが足りません。");
-    }
-    if (m_closeAfterCapture) {
-        // The main window was asked to close during the capture: it closes now, after the
-        // views are up to date and the caller has let go of the source.
-        m_closeAfterCapture = false;
-        if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
     }
     ListFormatTexts(offered, m_offeredFormats);
     UpdateAllViews(nullptr, HintSnapshotReplaced);
@@ -109,14 +144,15 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
 
 bool CKaviloDoc::StopCapture(bool thenClose)
 {
-    if (!m_progress) return false;
-    m_progress->RequestStop();
+    if (!m_busy) return false;
+    if (m_progress) m_progress->RequestStop();
     if (thenClose) m_closeAfterCapture = true;
     return true;
 }
 
 void CKaviloDoc::OnEditPaste()
 {
+    if (m_busy) return;
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
@@ -128,6 +164,7 @@ void CKaviloDoc::OnEditPaste()
 
 void CKaviloDoc::OnEditPasteSpecial()
 {
+    if (m_busy) return;
     const DWORD sequence = ::GetClipboardSequenceNumber();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
@@ -143,6 +180,7 @@ void CKaviloDoc::OnEditPasteSpecial()
 
 bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
 {
+    if (m_busy) return false;
     if (HWND main = fw::GetMainWindow()) ::SetForegroundWindow(main);
     std::vector<FORMATETC> formats;
     ListFormats(source, formats);
@@ -178,13 +216,14 @@ std::vector<FORMATETC> CKaviloDoc::ChooseFormats(const std::vector<FORMATETC>& o
 
 void CKaviloDoc::OnFileOpen()
 {
+    if (m_busy) return;
     std::wstring path;
     if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) OpenFile(path);
 }
 
 void CKaviloDoc::OnFileSaveAs()
 {
-    if (!m_snapshot) return;
+    if (!m_snapshot || m_busy) return;
     const std::wstring suggested = m_pathName.empty() ? FileNameFor(GetTitle()) + L"." + kSnapshotExtension
                                                       : m_pathName.substr(m_pathName.find_last_of(L"\\/") + 1);
     std::wstring path;
@@ -193,12 +232,16 @@ void CKaviloDoc::OnFileSaveAs()
 
 bool CKaviloDoc::OpenFile(const std::wstring& path)
 {
+    if (m_busy) return false;
+    BusyScope busy(*this);
     CSnapshotInfo info;
     std::shared_ptr<CCBDataArray> opened;
     SnapshotFileResult result;
     {
         CCopyingDialog progress;
+        m_progress = &progress;
         result = OpenSnapshotFile(path, info, opened, progress);
+        m_progress = nullptr;
     }
     if (!result.Done()) {
         fw::AfxMessageBox(result.message);
@@ -218,7 +261,9 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
 
 bool CKaviloDoc::SaveFile(const std::wstring& path)
 {
-    if (!m_snapshot) return false;
+    if (!m_snapshot || m_busy) return false;
+    BusyScope busy(*this);
+    const std::shared_ptr<CCBDataArray> snapshot = m_snapshot;
     CSnapshotInfo info;
     info.title = GetTitle();
     info.offered = m_offeredFormats;
@@ -227,7 +272,9 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
     SnapshotFileResult result;
     {
         CCopyingDialog progress;
-        result = SaveSnapshotFile(path, info, *m_snapshot, progress);
+        m_progress = &progress;
+        result = SaveSnapshotFile(path, info, *snapshot, progress);
+        m_progress = nullptr;
     }
     if (!result.Done()) {
         fw::AfxMessageBox(result.message);
@@ -278,6 +325,9 @@ void CKaviloDoc::ShowWrites(ReplaySession& session)
 
 bool CKaviloDoc::OnEditReplay(const CCBData* entry)
 {
+    if (m_busy) return false;
+    // Waiting for the clipboard dispatches messages.
+    BusyScope busy(*this);
     fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
     if (!replay) {
         fw::AfxMessageBox(L"クリップボードに戻せるデータがありません。");
@@ -293,6 +343,7 @@ bool CKaviloDoc::OnEditReplay(const CCBData* entry)
 
 fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
 {
+    if (m_busy) return {};
     fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
     if (!replay) return {};
     Track(m_dragReplay, replay);

@@ -8,6 +8,7 @@
 #include "framework/Document.h"
 #include "framework/OleDropSource.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,14 +75,35 @@ public:
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                            const std::vector<FORMATETC>& offered);
 
-    // Asks a running capture to stop; with `thenClose`, the main window is closed once the
-    // capture has ended. False when no capture runs.
+    // Asks the running long operation (a capture, the opening or saving of a snapshot file,
+    // a replay waiting for the clipboard) to stop; with `thenClose`, the main window is
+    // closed once it has ended. False when none runs.
     bool StopCapture(bool thenClose = false);
     bool IsCapturing() const { return m_progress != nullptr; }
+    // True while a long operation runs. Each of them pumps messages, so a second one could
+    // start inside it: they are refused meanwhile (commands disabled, drops not taken).
+    bool IsBusy() const { return m_busy; }
+    // Runs `action` now, or, during a long operation, once it has ended.
+    void RunWhenIdle(std::function<void()> action);
+    // Told when a long operation starts (true) and ends (false).
+    void SetBusyListener(std::function<void(bool)> listener) { m_busyListener = std::move(listener); }
     // Lets go of the snapshot and its files (the views first).
     void ReleaseSnapshot();
 
 private:
+    // Marks one long operation for its scope; at its end, what waited for it runs.
+    class BusyScope {
+    public:
+        explicit BusyScope(CKaviloDoc& document);
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        ~BusyScope();
+
+    private:
+        CKaviloDoc& m_document;
+        bool m_outermost;  // the scope that marked the document busy ends it
+    };
+
     // A data object the program offered and how many of its writes are shown.
     struct ReplaySession {
         fw::ComPtr<CReplayDataObject> object;
@@ -101,6 +123,9 @@ private:
     std::wstring m_pathName;
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
-    CCopyingDialog* m_progress = nullptr;  // the running capture's, else null
+    CCopyingDialog* m_progress = nullptr;  // the running long operation's, else null
     bool m_closeAfterCapture = false;
+    bool m_busy = false;
+    std::vector<std::function<void()>> m_whenIdle;
+    std::function<void(bool)> m_busyListener;
 };

@@ -19,6 +19,10 @@ constexpr UINT kToolBarId = 0xE800;    // the framework's toolbar ID
 constexpr UINT kFirstPaneId = 0xE900;  // the splitter and its first pane
 constexpr UINT kSecondPaneId = 0xE901;
 
+// The commands that start a long operation; refused while one runs.
+constexpr UINT kLongOperationCommands[] = {ID_EDIT_PASTE, ID_EDIT_PASTE_SPECIAL, ID_EDIT_REPLAY, ID_FILE_OPEN,
+                                           ID_FILE_SAVE_AS};
+
 }  // namespace
 
 bool CMainFrame::Create(CKaviloDoc* document)
@@ -34,10 +38,17 @@ bool CMainFrame::Create(CKaviloDoc* document)
     document->AddView(&m_leftView);
     document->AddView(&m_kaviloView);
     document->SetTitleListener([this] { UpdateTitle(); });
+    document->SetBusyListener([this](bool busy) { OnBusyChanged(busy); });
     UpdateTitle();
     m_leftView.OnInitialUpdate();
     m_kaviloView.OnInitialUpdate();
     return true;
+}
+
+void CMainFrame::OnBusyChanged(bool busy)
+{
+    for (UINT id : kLongOperationCommands)
+        ::SendMessageW(m_toolBar.GetSafeHwnd(), TB_ENABLEBUTTON, id, MAKELPARAM(busy ? FALSE : TRUE, 0));
 }
 
 void CMainFrame::UpdateTitle()
@@ -205,8 +216,21 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_CREATE:
             return OnCreate() ? 0 : -1;
         case WM_SIZE:
-            RecalcLayout();
+            // A minimised window keeps its panes as the user last saw them: laid out in an
+            // empty client area, the tree's width would read (and be saved) as 0.
+            if (wParam != SIZE_MINIMIZED && !::IsIconic(m_hwnd)) RecalcLayout();
             return 0;
+        case WM_SYSCOLORCHANGE:
+            // Only top-level windows are told; the controls that paint in system colours
+            // (hex view, text page, common controls) are among the descendants.
+            ::EnumChildWindows(
+                m_hwnd,
+                [](HWND child, LPARAM) {
+                    ::SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+                    return TRUE;
+                },
+                0);
+            return DefaultProc(msg, wParam, lParam);
         case WM_ACTIVATE:
             if (LOWORD(wParam) == WA_INACTIVE) {
                 // Still the focus of this window: remembered for its return.
@@ -237,14 +261,31 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             SaveWindowState();
             return TRUE;
         case WM_ENDSESSION:
-            // The process ends after this message: clean up as an orderly exit does.
+            // The process ends after this message: clean up as an orderly exit does. A long
+            // operation whose pump brought the message here is stopped and ends first: the
+            // snapshot it fills and the files it writes go only after it.
             if (wParam) {
                 SaveWindowState();
-                if (auto* app = CKaviloApp::Get()) app->OnEndSession();
+                fw::SetSessionEnding(true);
+                auto cleanUp = [] {
+                    if (auto* app = CKaviloApp::Get()) app->OnEndSession();
+                };
+                if (m_document) {
+                    m_document->StopCapture();
+                    m_document->RunWhenIdle(cleanUp);
+                } else {
+                    cleanUp();
+                }
             }
             return 0;
+        case WM_INITMENUPOPUP:
+            for (UINT id : kLongOperationCommands) {
+                const UINT state = m_document && m_document->IsBusy() ? MF_GRAYED : MF_ENABLED;
+                ::EnableMenuItem(reinterpret_cast<HMENU>(wParam), id, MF_BYCOMMAND | state);
+            }
+            return DefaultProc(msg, wParam, lParam);
         case WM_CLOSE:
-            // During a capture the frame must stay: the capture is stopped and closes it after.
+            // During a long operation the frame must stay: the operation is stopped and closes it after.
             if (m_document && m_document->StopCapture(/*thenClose=*/true)) return 0;
             SaveWindowState();
             ::DestroyWindow(m_hwnd);

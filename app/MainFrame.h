@@ -48,6 +48,8 @@ private:
     // Gives the focus back to the control that had it when the window was deactivated.
     bool RestoreFocus();
     void OnSetDefaultView();
+    // Disables the toolbar's commands that start a long operation while one runs.
+    void OnBusyChanged(bool busy);
     bool RouteCommand(UINT id);
 
     fw::ToolBar m_toolBar;

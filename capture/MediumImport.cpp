@@ -183,11 +183,15 @@ std::shared_ptr<CCBData> ImportStream(CCBDataCreateContext* context, IStream* st
 std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMATETC& fmt)
 {
     COleDataObject* source = context ? context->m_source : nullptr;
+    auto stopRequested = [context] { return context && context->m_progress && context->m_progress->IsStopRequested(); };
+    const bool stoppedBefore = stopRequested();
     fw::StgMedium medium;
     bool ok = source && source->GetData(fmt.cfFormat, &medium, &fmt);
-    // A stop pressed while the source kept the call waiting cancels that call: the
-    // source is not asked again, since it may still be stuck.
-    const bool stopped = !ok && context && context->m_progress && context->m_progress->IsStopRequested();
+    // A stop pressed while the source kept the call waiting cancels that call, or, where
+    // the call cannot be cancelled, leaves what it answers untaken: the capture ends as
+    // soon as the call does. The source is not asked again, since it may still be stuck.
+    const bool stopped = stopRequested() && (!ok || !stoppedBefore);
+    if (stopped) medium.Reset();
     if (!ok && source && !stopped) {
         FORMATETC widened = fmt;
         widened.tymed = kAllMedia;

@@ -173,9 +173,12 @@ void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>&
     context.m_progress = &progress;
     bool stopped = false;
     // While a call to the source is pending, the progress window stays alive and its
-    // Stop cancels the call; the filter goes before the progress window does.
+    // Stop cancels the call (where the runtime can; elsewhere the call is left to return
+    // and its answer is not taken); the filter goes before the progress window does.
     std::optional<fw::ScopedMessageFilter> filter;
-    filter.emplace(progress.GetDialogWindow(), [&progress] { return progress.IsStopRequested() != FALSE; });
+    filter.emplace(
+        progress.GetDialogWindow(), [&progress] { return progress.IsStopRequested() != FALSE; }, 5000,
+        fw::PendingCallsCanBeCancelled());
     try {
         FORMATETC paletteFmt = {CF_PALETTE, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI};
         fw::StgMedium palette;

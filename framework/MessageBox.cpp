@@ -6,6 +6,7 @@ namespace {
 std::wstring g_appName = L"Orvetta";
 HWND g_mainWindow = nullptr;
 MessageBoxRecorder* g_recorder = nullptr;
+bool g_sessionEnding = false;
 
 UINT WithDefaultIcon(UINT type)
 {
@@ -42,8 +43,14 @@ HWND GetMainWindow()
     return g_mainWindow;
 }
 
+void SetSessionEnding(bool ending)
+{
+    g_sessionEnding = ending;
+}
+
 int AfxMessageBox(const std::wstring& text, UINT type)
 {
+    if (g_sessionEnding) return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
     // The window the user is in (a dialog of the main window's, say) owns the box, so that
     // the box disables that window and not only the main one.
     HWND owner = g_mainWindow && ::IsWindow(g_mainWindow) ? ::GetLastActivePopup(g_mainWindow) : nullptr;

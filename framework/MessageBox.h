@@ -24,6 +24,11 @@ HWND GetMainWindow();
 
 int AfxMessageBox(const std::wstring& text, UINT type = MB_OK);
 
+// Once the session is ending no box is shown, since nobody would answer it and what waits
+// behind it would not run before the process is ended: OK boxes answer IDOK, others
+// IDCANCEL.
+void SetSessionEnding(bool ending);
+
 class MessageBoxRecorder {
 public:
     struct Box {

@@ -17,9 +17,11 @@ namespace fw {
 class COleMessageFilter : public ComObject<IMessageFilter> {
 public:
     // `window`: the window (with its children) that handles input during a pending call;
-    // `cancel`: true once a pending call is to be given up; `retryMs`: how long a busy
-    // callee is retried.
-    COleMessageFilter(HWND window, std::function<bool()> cancel, DWORD retryMs = 5000);
+    // `cancel`: true once a pending call is to be given up (and a busy callee no longer
+    // retried); `retryMs`: how long a busy callee is retried; `cancelPending`: false where
+    // the COM runtime cannot cancel a pending call (PendingCallsCanBeCancelled), so that
+    // the call is left to return.
+    COleMessageFilter(HWND window, std::function<bool()> cancel, DWORD retryMs = 5000, bool cancelPending = true);
 
     bool Register();
     void Revoke();
@@ -39,6 +41,7 @@ private:
     HWND m_window;
     std::function<bool()> m_cancel;
     DWORD m_retryMs;
+    bool m_cancelPending;
     bool m_registered = false;
     ComPtr<IMessageFilter> m_previous;
 };
@@ -46,7 +49,7 @@ private:
 // Registers a filter for the lifetime of the scope (a capture, a drop).
 class ScopedMessageFilter {
 public:
-    ScopedMessageFilter(HWND window, std::function<bool()> cancel, DWORD retryMs = 5000);
+    ScopedMessageFilter(HWND window, std::function<bool()> cancel, DWORD retryMs = 5000, bool cancelPending = true);
     ScopedMessageFilter(const ScopedMessageFilter&) = delete;
     ScopedMessageFilter& operator=(const ScopedMessageFilter&) = delete;
     ~ScopedMessageFilter();
@@ -54,5 +57,13 @@ public:
 private:
     ComPtr<COleMessageFilter> m_filter;
 };
+
+// Whether this thread's COM runtime gives up a pending call when the message filter asks
+// for it (PENDINGMSG_CANCELCALL). Where it does not, it keeps waiting for the callee and
+// then throws its answer away, and the clipboard's data object falls back to asking the
+// source a second time: a cancel then only makes the wait longer. Found out once per
+// process with a call to an object of another apartment of this process; true when that
+// cannot be tried.
+bool PendingCallsCanBeCancelled();
 
 }  // namespace fw

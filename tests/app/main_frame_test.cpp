@@ -350,11 +350,13 @@ TEST_F(MainFrame, ClosingSavesThePlacementAndTheNextStartRestoresIt)
     EXPECT_EQ(m_frame->GetSplitter().GetColumnWidth(), 260);
 }
 
-TEST_F(MainFrame, ClosingWhileMinimisedStoresIconicAndTheNormalRectangle)
+// The tree pane keeps the width last seen before the window was minimised.
+TEST_F(MainFrame, ClosingWhileMinimisedStoresIconicTheNormalRectangleAndThePaneWidth)
 {
     HWND frame = m_frame->GetSafeHwnd();
     ::ShowWindow(frame, SW_SHOWNORMAL);
     ::MoveWindow(frame, 50, 60, 600, 400, TRUE);
+    m_frame->GetSplitter().SetColumnWidth(230);
     ::ShowWindow(frame, SW_MINIMIZE);
     PumpPending();
     ::SendMessageW(frame, WM_CLOSE, 0, 0);
@@ -362,6 +364,7 @@ TEST_F(MainFrame, ClosingWhileMinimisedStoresIconicAndTheNormalRectangle)
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"Maximized", -1), 0);
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"Left", -1), 50);
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"Right", -1), 650);
+    EXPECT_EQ(fw::GetProfileInt(L"Frame", L"LeftPaneWidth", -1), 230);
 }
 
 using GetWindowPlacementFunction = BOOL(WINAPI*)(HWND, WINDOWPLACEMENT*);
@@ -651,6 +654,66 @@ TEST_F(MainFrame, SelectingItemsShowsTheirPropertiesAndTheSetDefaultCommandStore
     EXPECT_NE(
         ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvetta\\Orvetta\\FormatsDefaultViewTab", 0, KEY_READ, &key),
         ERROR_SUCCESS);
+}
+
+// Counts the WM_SYSCOLORCHANGE messages one window receives.
+class SysColorChangeCounter {
+public:
+    explicit SysColorChangeCounter(HWND hwnd) : m_hwnd(hwnd)
+    {
+        ::SetWindowSubclass(hwnd, &Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~SysColorChangeCounter() { ::RemoveWindowSubclass(m_hwnd, &Proc, 1); }
+    int m_count = 0;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self)
+    {
+        if (msg == WM_SYSCOLORCHANGE) ++reinterpret_cast<SysColorChangeCounter*>(self)->m_count;
+        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+    HWND m_hwnd;
+};
+
+// The system tells only top-level windows that its colours changed; the pages that paint
+// in them hear it from the main window.
+TEST_F(MainFrame, SystemColourChangeReachesTheTextAndHexPages)
+{
+    SetClipboard([](TestDataObject* o) {
+        o->Offer(Fmt(CF_TEXT), GlobalMedium({'h', 'i', 0}));
+        o->Offer(Fmt(static_cast<CLIPFORMAT>(::RegisterClipboardFormatW(L"Orvetta Test Bytes"))),
+                 GlobalMedium({1, 2, 3}));
+    });
+    Command(ID_EDIT_PASTE);
+    HWND frame = m_frame->GetSafeHwnd();
+    HWND tree = m_frame->GetLeftView().GetSafeHwnd();
+    HTREEITEM text = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    ASSERT_TRUE(text);
+    TreeView_SelectItem(tree, text);
+    PumpPending();
+    CKaviloPropertyPage* page = m_frame->GetKaviloView().GetActivePage();
+    ASSERT_TRUE(page && page->GetCaption() == L"テキスト");
+    {
+        SysColorChangeCounter textPage(page->GetSafeHwnd());
+        ::SendMessageW(frame, WM_SYSCOLORCHANGE, 0, 0);
+        EXPECT_EQ(textPage.m_count, 1);
+    }
+    TreeView_SelectItem(tree, TreeView_GetNextSibling(tree, text));
+    PumpPending();
+    HWND hex = nullptr;
+    ::EnumChildWindows(
+        frame,
+        [](HWND child, LPARAM found) {
+            wchar_t name[64] = {};
+            ::GetClassNameW(child, name, 64);
+            if (std::wstring(name) == L"OrvettaHexView") *reinterpret_cast<HWND*>(found) = child;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&hex));
+    ASSERT_TRUE(hex);
+    SysColorChangeCounter hexView(hex);
+    ::SendMessageW(frame, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(hexView.m_count, 1);
 }
 
 TEST_F(MainFrame, ClosingStoresThePropertyListColumnWidths)

@@ -163,6 +163,35 @@ TEST_F(ReplayCommand, PutsTheSnapshotOrTheSelectedEntryBackOnTheClipboard)
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
+// What a target writes into the data of a snapshot that has since been replaced belongs
+// to that snapshot: it does not show under the new one.
+TEST_F(ReplayCommand, WritesIntoAReplacedSnapshotsDataAreNotShownUnderTheNextOne)
+{
+    TreeView_SelectItem(m_tree, TreeView_GetRoot(m_tree));
+    Command(ID_EDIT_REPLAY);
+    const fw::ComPtr<CReplayDataObject> offered = m_app->GetDocument()->GetClipboardReplay();
+    ASSERT_TRUE(offered);
+    TestDataObject* object = TestDataObject::Create();
+    object->Offer(Fmt(CF_TEXT), GlobalMedium({'a', 0}));
+    IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point = {0, 0};
+    target->DragEnter(object, MK_LBUTTON, point, &effect);
+    target->Drop(object, 0, point, &effect);
+    object->Release();
+    ASSERT_EQ(Children(m_tree, TreeView_GetRoot(m_tree)).size(), 1u);
+
+    const DWORD pasted = DROPEFFECT_COPY;
+    FORMATETC succeeded = Fmt(::RegisterClipboardFormatW(L"Paste Succeeded"));
+    STGMEDIUM written = {};
+    written.tymed = TYMED_HGLOBAL;
+    written.hGlobal = fw::GlobalFromBytes(&pasted, sizeof pasted).Release();
+    ASSERT_EQ(offered->SetData(&succeeded, &written, TRUE), S_OK);
+    PumpPending();
+    EXPECT_FALSE(m_app->GetDocument()->GetWriteBack());
+    EXPECT_EQ(Children(m_tree, TreeView_GetRoot(m_tree)).size(), 1u);
+}
+
 TEST_F(ReplayCommand, TheTreesDragDeliversTheSnapshotAndShowsWhatTheTargetWrote)
 {
     // A drop target of the program under test, where the cursor is. (A static control

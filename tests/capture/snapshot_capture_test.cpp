@@ -175,8 +175,11 @@ TEST_F(SnapshotCapture, StopDuringTheThirdOfFiveKeepsThreeAndStillAppliesTheLoca
     m_object->Offer(Fmt(CF_DIF), GlobalMedium({'e', 0}));
     CCBDataArray s = CaptureAll(progress);
     ASSERT_EQ(s.size(), 3u);
-    EXPECT_EQ(s[2]->m_properties, std::vector<std::wstring>{L"エラー\t一時ファイルに書き込めません。"});
+    // What the source answered after the stop is not taken, and the entry says why.
+    EXPECT_EQ(s[2]->m_properties,
+              std::vector<std::wstring>{L"エラー\t取り込みを中止したため、データを受け取っていません。"});
     EXPECT_FALSE(s[2]->HasData());
+    EXPECT_EQ(s[2]->m_fmt.cfFormat, CF_UNICODETEXT);
     EXPECT_EQ(s[1]->m_properties, std::vector<std::wstring>{L"コードページ\t932"});
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::wstring>{L"中止しました。"});
     EXPECT_EQ(progress.m_closed, 1);

@@ -128,12 +128,20 @@ TEST(TempStore, CleanUpRemovesOnlyDataFilesAndKeepsAFolderWithOthers)
     EXPECT_TRUE(FileExists(other));
 }
 
+// A store that was never set up (or was cleaned up already) holds no check file of its
+// own: the folder it names, with another instance's check file and data, stays as it is.
 TEST(TempStore, CleanUpWithoutSetUpDoesNothing)
 {
+    ScratchDir base;
     CTempStore store;
-    store.m_tempFolder = L"C:\\windows";
+    store.m_tempFolder = base.Path();
+    store.m_checkFilePath = JoinPath(base.Path(), L"$ichk$.tmp");
+    const std::wstring data = JoinPath(base.Path(), L"20200101000000deadbeef.cvtmp");
+    ASSERT_TRUE(WriteBytes(store.m_checkFilePath, {}));
+    ASSERT_TRUE(WriteBytes(data, {1}));
     store.CleanUpTempFolder();
-    EXPECT_TRUE(DirectoryExists(L"C:\\windows"));
+    EXPECT_TRUE(FileExists(store.m_checkFilePath));
+    EXPECT_TRUE(FileExists(data));
 }
 
 TEST(TempStore, TwoProcessesTheFirstToExitLeavesTheOthersFiles)

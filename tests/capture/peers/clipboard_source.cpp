@@ -7,6 +7,10 @@
 //                                                also marshalled into FILE, as a drag hands
 //                                                its object to the drop target; FILE.asked
 //                                                appears when the blocking call has begun
+//   clipboard_source READY_EVENT GO_EVENT slow FILE
+//                                                as hang, but the call answers by itself after
+//                                                three seconds and the program goes on serving;
+//                                                FILE.asked grows by one byte per call
 //   clipboard_source READY_EVENT GO_EVENT busy   an OLE data object whose program answers
 //                                                "busy, retry later" for its first second
 // With "-" for both events it serves for half a minute without telling anyone.
@@ -115,7 +119,7 @@ bool MarshalInto(IDataObject* object, const wchar_t* path)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4 && argc != 5) return Fail(3, "usage: READY_EVENT GO_EVENT text|ole|hang FILE|busy", 0);
+    if (argc != 4 && argc != 5) return Fail(3, "usage: READY_EVENT GO_EVENT text|ole|hang FILE|slow FILE|busy", 0);
     fw::OleInit ole;
     if (FAILED(ole.Result())) return Fail(7, "OleInitialize failed", static_cast<DWORD>(ole.Result()));
     const std::wstring mode = argv[3];
@@ -134,16 +138,22 @@ int wmain(int argc, wchar_t** argv)
         TestDataObject* object = TestDataObject::Create();
         const UINT stream = ::RegisterClipboardFormatW(L"Orvetta Peer Stream");
         object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({L'p' & 0xFF, 0, 0, 0}));
-        if (mode == L"hang") {
-            const HANDLE release = go.Get();
+        if (mode == L"hang" || mode == L"slow") {
+            const HANDLE release = mode == L"hang" ? go.Get() : nullptr;
             const std::wstring askedMark = argc == 5 ? std::wstring(argv[4]) + L".asked" : std::wstring();
             object->Offer(Fmt(stream), [release, askedMark](const FORMATETC& asked, STGMEDIUM* medium) {
                 // Tells the test that the call is now pending, then blocks this program's
                 // only thread, as a hung program does.
-                if (!askedMark.empty())
-                    fw::UniqueFile(
-                        ::CreateFileW(askedMark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-                ::WaitForSingleObject(release, 60000);
+                if (!askedMark.empty()) {
+                    fw::UniqueFile mark(::CreateFileW(askedMark.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                      OPEN_ALWAYS, 0, nullptr));
+                    DWORD written = 0;
+                    if (mark) ::WriteFile(mark.Get(), "+", 1, &written, nullptr);
+                }
+                if (release)
+                    ::WaitForSingleObject(release, 60000);
+                else
+                    ::Sleep(3000);
                 return GlobalMedium({1, 2, 3})(asked, medium);
             });
         } else {
