@@ -107,6 +107,11 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
     UpdateAllViews(nullptr, HintSnapshotReplaced);
 }
 
+std::vector<std::wstring> CKaviloDoc::GetRootRows() const
+{
+    return m_owner ? BuildOwnerRows(*m_owner) : std::vector<std::wstring>();
+}
+
 bool CKaviloDoc::StopCapture(bool thenClose)
 {
     if (!m_progress) return false;
@@ -118,10 +123,12 @@ bool CKaviloDoc::StopCapture(bool thenClose)
 void CKaviloDoc::OnEditPaste()
 {
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
+    CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
     if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
     m_how = L"paste";
+    m_owner = std::move(owner);
     ReplaceAndCapture(clipboard, formats, formats);
     clipboard.Release();
 }
@@ -129,6 +136,7 @@ void CKaviloDoc::OnEditPaste()
 void CKaviloDoc::OnEditPasteSpecial()
 {
     const DWORD sequence = ::GetClipboardSequenceNumber();
+    CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
     if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
@@ -136,6 +144,7 @@ void CKaviloDoc::OnEditPasteSpecial()
     if (chosen.empty()) return;
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
+    m_owner = std::move(owner);
     ReplaceAndCapture(clipboard, chosen, formats);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
@@ -155,6 +164,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     if (_localtime64_s(&local, &now) == 0) hour = local.tm_hour, minute = local.tm_min, second = local.tm_sec;
     SetTitle(fw::Format(L"ドロップデータ %02d:%02d:%02d", hour, minute, second));
     m_how = chooseFormat ? L"drop-special" : L"drop";
+    m_owner.reset();
     ReplaceAndCapture(source, capture, formats);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
@@ -209,6 +219,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     m_offeredFormats = std::move(info.offered);
     m_taken = info.taken;
     m_how = info.how;
+    m_owner = info.owner;
     // The snapshot keeps its own title (the tree's root); the caption names the file.
     m_pathName = path;
     fw::Document::SetTitle(info.title);
@@ -224,6 +235,7 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
     info.offered = m_offeredFormats;
     info.taken = m_taken;
     info.how = m_how;
+    info.owner = m_owner;
     SnapshotFileResult result;
     {
         CCopyingDialog progress;

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "capture/CBDataArray.h"
+#include "capture/ClipboardOwner.h"
 #include "capture/ReplayDataObject.h"
 #include "framework/Document.h"
 #include "framework/OleDropSource.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,10 @@ public:
     const std::vector<std::wstring>& GetOfferedFormats() const { return m_offeredFormats; }
     // The texts of the offered formats as the root of the tree shows them.
     void SetOfferedFormats(std::vector<std::wstring> texts) { m_offeredFormats = std::move(texts); }
+    // Who put the data on the clipboard, for clipboard snapshots; none for drops.
+    const std::optional<CClipboardOwner>& GetOwner() const { return m_owner; }
+    // The root's rows after the offered formats: the owner's, when there is one.
+    std::vector<std::wstring> GetRootRows() const;
 
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).
@@ -101,6 +107,7 @@ private:
     std::wstring m_pathName;
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
+    std::optional<CClipboardOwner> m_owner;
     CCopyingDialog* m_progress = nullptr;  // the running capture's, else null
     bool m_closeAfterCapture = false;
 };

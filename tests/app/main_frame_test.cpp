@@ -641,9 +641,13 @@ TEST_F(MainFrame, SelectingItemsShowsTheirPropertiesAndTheSetDefaultCommandStore
     TreeView_SelectItem(tree, root);
     PumpPending();
     rows = ListRows(list);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"フォーマット"), std::wstring(L"CF_UNICODETEXT")));
     EXPECT_EQ(rows[1], std::make_pair(std::wstring(), std::wstring(L"CF_TEXT")));
+    // Then who put the data there: this process, through the OLE clipboard's window.
+    EXPECT_EQ(rows[2].first, L"所有者");
+    EXPECT_EQ(rows[3], std::make_pair(std::wstring(L"所有者のプロセス ID"), std::to_wstring(::GetCurrentProcessId())));
+    EXPECT_EQ(rows[4].first, L"所有者のウィンドウ クラス");
     // With the root shown, the command has no entry to store a tab for.
     fw::DeleteAppRegistryKey();
     Command(ID_SET_DEFAULT_VIEW);
