@@ -2,6 +2,7 @@
 
 #include "app/CopyingDialog.h"
 #include "app/FormatChoice.h"
+#include "app/HistoryLimits.h"
 #include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
 #include "capture/SnapshotFile.h"
@@ -12,6 +13,7 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
+#include "framework/Profile.h"
 
 #include <ctime>
 #include <new>
@@ -51,6 +53,24 @@ std::wstring FileNameFor(const std::wstring& title)
     return name.empty() ? std::wstring(L"snapshot") : name;
 }
 
+// The bytes of a snapshot's temporary files, the whole tree.
+uint64_t SnapshotBytes(const CCBDataArray& snapshot)
+{
+    uint64_t total = 0;
+    for (const auto& entry : snapshot) {
+        if (!entry->m_tempFile.empty()) total += entry->m_dataSize;
+        if (entry->m_children) total += SnapshotBytes(*entry->m_children);
+    }
+    return total;
+}
+
+bool Holds(const CCBDataArray& snapshot, const CCBData* entry)
+{
+    for (const auto& e : snapshot)
+        if (e.get() == entry || (e->m_children && Holds(*e->m_children, entry))) return true;
+    return false;
+}
+
 }  // namespace
 
 CKaviloDoc::CKaviloDoc() = default;
@@ -70,8 +90,10 @@ void CKaviloDoc::SetTitle(const std::wstring& title)
 
 void CKaviloDoc::ReleaseSnapshot()
 {
-    if (!m_snapshot) return;
-    // The views let go of their entries before the old snapshot (and its files) goes.
+    if (!m_snapshot && m_kept.empty()) return;
+    // The views let go of their entries before the old snapshots (and their files) go.
+    std::vector<CKeptSnapshot> kept = std::move(m_kept);
+    m_kept.clear();
     std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
     m_snapshot.reset();
     // What targets wrote belonged to this snapshot; a drag under way learns it is gone.
@@ -81,10 +103,75 @@ void CKaviloDoc::ReleaseSnapshot()
     old.reset();
 }
 
+void CKaviloDoc::RetireSnapshot()
+{
+    const int keep = KeptSnapshots(fw::GetProfileInt(L"Settings", L"KeptSnapshots", 1), m_watching);
+    if (!m_snapshot || keep <= 1) {
+        // A history of one: the snapshot is replaced, as it always was.
+        if (keep <= 1) ReleaseSnapshot();
+        return;
+    }
+    m_kept.insert(m_kept.begin(),
+                  CKeptSnapshot{std::move(m_snapshot), GetTitle(), m_offeredFormats, m_taken, m_how, m_owner});
+    m_snapshot.reset();
+    // What targets wrote belonged to the current snapshot; a drag under way learns it is gone.
+    std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
+    ++m_snapshotSerial;
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+void CKaviloDoc::TrimHistory()
+{
+    if (m_kept.empty()) return;
+    std::vector<uint64_t> sizes;
+    sizes.push_back(m_snapshot ? SnapshotBytes(*m_snapshot) : 0);
+    for (const CKeptSnapshot& kept : m_kept) sizes.push_back(kept.snapshot ? SnapshotBytes(*kept.snapshot) : 0);
+    const int budgetMiB =
+        fw::GetProfileInt(L"Settings", L"HistoryBudgetMB", static_cast<int>(kDefaultHistoryBudget >> 20));
+    const size_t over =
+        SnapshotsOverLimits(sizes, KeptSnapshots(fw::GetProfileInt(L"Settings", L"KeptSnapshots", 1), m_watching),
+                            static_cast<uint64_t>(std::max(budgetMiB, 1)) << 20);
+    if (over == 0) return;
+    // The views let go of the oldest before their files go.
+    std::vector<CKeptSnapshot> dropped(std::make_move_iterator(m_kept.end() - over),
+                                       std::make_move_iterator(m_kept.end()));
+    m_kept.erase(m_kept.end() - over, m_kept.end());
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+void CKaviloDoc::RemoveKeptSnapshot(size_t index)
+{
+    if (index >= m_kept.size()) return;
+    CKeptSnapshot removed = std::move(m_kept[index]);
+    m_kept.erase(m_kept.begin() + index);
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+std::shared_ptr<CCBDataArray> CKaviloDoc::FindSnapshotOf(const CCBData* entry) const
+{
+    if (m_snapshot && Holds(*m_snapshot, entry)) return m_snapshot;
+    for (const CKeptSnapshot& kept : m_kept)
+        if (kept.snapshot && Holds(*kept.snapshot, entry)) return kept.snapshot;
+    return nullptr;
+}
+
+void CKaviloDoc::CaptureForWatch(bool listOnly)
+{
+    SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
+    CClipboardOwner owner = QueryClipboardOwner();
+    COleDataObject clipboard;
+    std::vector<FORMATETC> formats;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    m_how = L"paste";
+    m_owner = std::move(owner);
+    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats);
+    clipboard.Release();
+}
+
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered)
 {
-    ReleaseSnapshot();
+    RetireSnapshot();
     m_taken = SnapshotTimeNow();
     m_snapshot = std::make_shared<CCBDataArray>();
     try {
@@ -104,6 +191,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         if (HWND main = fw::GetMainWindow()) ::PostMessageW(main, WM_CLOSE, 0, 0);
     }
     ListFormatTexts(offered, m_offeredFormats);
+    TrimHistory();
     UpdateAllViews(nullptr, HintSnapshotReplaced);
 }
 
@@ -214,7 +302,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
         fw::AfxMessageBox(result.message);
         return false;
     }
-    ReleaseSnapshot();
+    RetireSnapshot();
     m_snapshot = std::move(opened);
     m_offeredFormats = std::move(info.offered);
     m_taken = info.taken;
@@ -223,6 +311,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     // The snapshot keeps its own title (the tree's root); the caption names the file.
     m_pathName = path;
     fw::Document::SetTitle(info.title);
+    TrimHistory();
     UpdateAllViews(nullptr, HintSnapshotReplaced);
     return true;
 }
@@ -252,8 +341,10 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
 
 fw::ComPtr<CReplayDataObject> CKaviloDoc::MakeReplay(const CCBData* entry)
 {
-    if (!m_snapshot) return nullptr;
-    return entry ? CReplayDataObject::ForEntry(m_snapshot, entry) : CReplayDataObject::ForSnapshot(m_snapshot);
+    if (!entry) return m_snapshot ? CReplayDataObject::ForSnapshot(m_snapshot) : nullptr;
+    // An entry of an earlier snapshot is offered from that snapshot, which it keeps alive.
+    const std::shared_ptr<CCBDataArray> holder = FindSnapshotOf(entry);
+    return holder ? CReplayDataObject::ForEntry(holder, entry) : nullptr;
 }
 
 void CKaviloDoc::Track(ReplaySession& session, fw::ComPtr<CReplayDataObject> object)
@@ -288,9 +379,19 @@ void CKaviloDoc::ShowWrites(ReplaySession& session)
     UpdateAllViews(nullptr, HintWriteBack);
 }
 
+bool CKaviloDoc::OnEditReplayKept(size_t index)
+{
+    if (index >= m_kept.size() || !m_kept[index].snapshot) return false;
+    return OfferOnClipboard(CReplayDataObject::ForSnapshot(m_kept[index].snapshot));
+}
+
 bool CKaviloDoc::OnEditReplay(const CCBData* entry)
 {
-    fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
+    return OfferOnClipboard(MakeReplay(entry));
+}
+
+bool CKaviloDoc::OfferOnClipboard(fw::ComPtr<CReplayDataObject> replay)
+{
     if (!replay) {
         fw::AfxMessageBox(L"クリップボードに戻せるデータがありません。");
         return false;

@@ -17,6 +17,15 @@
 class CCopyingDialog;
 class COleDataObject;
 
+// An earlier snapshot kept in the history, with what its root shows and its file keeps.
+struct CKeptSnapshot {
+    std::shared_ptr<CCBDataArray> snapshot;
+    std::wstring title;
+    std::vector<std::wstring> offered;
+    std::wstring taken, how;
+    std::optional<CClipboardOwner> owner;
+};
+
 class CKaviloDoc : public fw::Document {
 public:
     static const fw::CRuntimeClass classCKaviloDoc;
@@ -27,6 +36,7 @@ public:
     static constexpr LPARAM HintShowEntry = 2;         // show the entry (the hint object), or the offered formats
     static constexpr LPARAM HintSelectFirst = 4;       // select the first entry of the tree
     static constexpr LPARAM HintWriteBack = 8;         // what targets wrote changed (GetWriteBack)
+    static constexpr LPARAM HintShowKept = 16;         // show an earlier snapshot's root (the hint object)
 
     CKaviloDoc();
     ~CKaviloDoc() override;
@@ -58,6 +68,8 @@ public:
     // Replay: the whole snapshot (entry null) or one entry back on the clipboard (command
     // 32800), and the drag of the tree's root or of an entry. False when nothing was offered.
     bool OnEditReplay(const CCBData* entry);
+    // An earlier snapshot, whole, back on the clipboard.
+    bool OnEditReplayKept(size_t index);
     fw::DragResult DragOut(const CCBData* entry, DWORD button = MK_LBUTTON);
     // At exit: what can be kept of a replay on the clipboard stays there without the program.
     void FlushReplay();
@@ -84,8 +96,22 @@ public:
     // capture has ended. False when no capture runs.
     bool StopCapture(bool thenClose = false);
     bool IsCapturing() const { return m_progress != nullptr; }
-    // Lets go of the snapshot and its files (the views first).
+    // Lets go of the snapshot, the earlier ones and their files (the views first).
     void ReleaseSnapshot();
+
+    // The earlier snapshots, newest first. With a history of one ("保持するスナップショット",
+    // the default) there are none: each capture replaces the snapshot.
+    const std::vector<CKeptSnapshot>& GetKeptSnapshots() const { return m_kept; }
+    // Removes an earlier snapshot; the views let go of it first.
+    void RemoveKeptSnapshot(size_t index);
+    // While the clipboard is watched the history holds at least twenty snapshots.
+    void SetWatching(bool watching) { m_watching = watching; }
+    bool IsWatching() const { return m_watching; }
+    // The snapshot that holds `entry` anywhere in its tree: the current one or an earlier one.
+    std::shared_ptr<CCBDataArray> FindSnapshotOf(const CCBData* entry) const;
+    // The watch's capture of the clipboard: as Paste, or only the offered formats and the
+    // owner when `listOnly`.
+    void CaptureForWatch(bool listOnly);
 
 private:
     // A data object the program offered and how many of its writes are shown.
@@ -94,9 +120,14 @@ private:
         size_t shown = 0;
     };
     fw::ComPtr<CReplayDataObject> MakeReplay(const CCBData* entry);
+    bool OfferOnClipboard(fw::ComPtr<CReplayDataObject> replay);
     void Track(ReplaySession& session, fw::ComPtr<CReplayDataObject> object);
     void ShowWrites(ReplaySession& session);
     CCBData& WriteBack();
+    // The current snapshot goes into the history, or is let go with a history of one.
+    void RetireSnapshot();
+    // Drops the oldest snapshots beyond the count and byte limits, telling the views.
+    void TrimHistory();
 
     ReplaySession m_clipboardReplay;
     ReplaySession m_dragReplay;
@@ -108,6 +139,8 @@ private:
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
     std::optional<CClipboardOwner> m_owner;
+    std::vector<CKeptSnapshot> m_kept;  // newest first
+    bool m_watching = false;
     CCopyingDialog* m_progress = nullptr;  // the running capture's, else null
     bool m_closeAfterCapture = false;
 };

@@ -141,6 +141,13 @@ void CKaviloView::ShowEntry(CCBData* entry)
 
 void CKaviloView::OnUpdate(fw::View*, LPARAM hint, void* object)
 {
+    if (hint & CKaviloDoc::HintShowKept) {
+        RemoveExtraPages();
+        const auto* kept = static_cast<const CKeptSnapshot*>(object);
+        m_propertyPage.ShowOfferedFormats(kept->offered,
+                                          kept->owner ? BuildOwnerRows(*kept->owner) : std::vector<std::wstring>());
+        return;
+    }
     if (hint & (CKaviloDoc::HintSnapshotReplaced | CKaviloDoc::HintShowEntry)) RemoveExtraPages();
     if (hint & CKaviloDoc::HintSnapshotReplaced) m_propertyPage.ShowEntry(nullptr);
     if (!(hint & CKaviloDoc::HintShowEntry)) return;
