@@ -1,10 +1,12 @@
 #include "app/KaviloDoc.h"
 
+#include "app/CompareDialog.h"
 #include "app/CopyingDialog.h"
 #include "app/FormatChoice.h"
 #include "app/HistoryLimits.h"
 #include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
+#include "capture/SnapshotComparison.h"
 #include "capture/SnapshotFile.h"
 #include "capture/bytes/DropEffect.h"
 #include "framework/Clipboard.h"
@@ -155,8 +157,69 @@ std::shared_ptr<CCBDataArray> CKaviloDoc::FindSnapshotOf(const CCBData* entry) c
     return nullptr;
 }
 
+bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path)
+{
+    struct Side {
+        std::shared_ptr<CCBDataArray> snapshot;
+        std::wstring title;
+    };
+    const auto keptSide = [this](size_t i) { return Side{m_kept[i].snapshot, m_kept[i].title}; };
+    const Side current{m_snapshot, GetTitle()};
+    if (kept >= static_cast<int>(m_kept.size())) return false;
+    Side a = kept >= 0 ? keptSide(kept) : current;
+    Side b;
+    if (!path.empty()) {
+        CSnapshotInfo info;
+        SnapshotFileResult read;
+        {
+            CCopyingDialog progress;
+            read = OpenSnapshotFile(path, info, b.snapshot, progress);
+        }
+        if (!read.Done()) {
+            fw::AfxMessageBox(read.message);
+            return false;
+        }
+        b.title = path.substr(path.find_last_of(L"\\/") + 1);
+    } else if (kept > 0) {
+        b = keptSide(kept - 1);
+    } else if (kept == 0) {
+        b = current;
+    } else if (!m_kept.empty()) {
+        // The current snapshot is the newest: it is compared with the one before it.
+        b = current;
+        a = keptSide(0);
+    }
+    if (!a.snapshot || !b.snapshot) {
+        fw::AfxMessageBox(L"比較するスナップショットがありません。");
+        return false;
+    }
+    CompareResult result;
+    {
+        const std::vector<CompareNode> treeA = BuildCompareTree(*a.snapshot), treeB = BuildCompareTree(*b.snapshot);
+        CCopyingDialog progress;
+        result = CompareSnapshotTrees(treeA, treeB, progress);
+        if (!result.stopped) {
+            // The dialog shows the trees' nodes: they stay while it is open.
+            CCompareDialog dialog(result, a.title, b.title);
+            dialog.DoModal(fw::GetMainWindow());
+        }
+    }
+    if (result.stopped) {
+        fw::AfxMessageBox(L"中止しました。");
+        return false;
+    }
+    return true;
+}
+
+void CKaviloDoc::OnEditCompareFile(int kept)
+{
+    std::wstring path;
+    if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) CompareRoot(kept, path);
+}
+
 void CKaviloDoc::CaptureForWatch(bool listOnly)
 {
+    RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
@@ -210,6 +273,8 @@ bool CKaviloDoc::StopCapture(bool thenClose)
 
 void CKaviloDoc::OnEditPaste()
 {
+    // The snapshot goes into the history under its own title, before the new one is set.
+    RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
@@ -230,6 +295,7 @@ void CKaviloDoc::OnEditPasteSpecial()
     if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
+    RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
     m_owner = std::move(owner);
@@ -245,6 +311,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     ListFormats(source, formats);
     const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
     if (capture.empty()) return false;
+    RetireSnapshot();
 
     int hour = -1, minute = -1, second = -1;
     const __time64_t now = _time64(nullptr);

@@ -109,6 +109,13 @@ public:
     bool IsWatching() const { return m_watching; }
     // The snapshot that holds `entry` anywhere in its tree: the current one or an earlier one.
     std::shared_ptr<CCBDataArray> FindSnapshotOf(const CCBData* entry) const;
+    // Compares a root (an earlier snapshot's index, or -1 for the current snapshot) with
+    // the snapshot file at `path`, or without one with its neighbour in the history (the
+    // next newer one; the current snapshot with the one before it), and shows the result.
+    // False when there is nothing to compare, the file cannot be read or the user stops.
+    bool CompareRoot(int kept, const std::wstring& path = std::wstring());
+    // Asks for a snapshot file, then CompareRoot with it.
+    void OnEditCompareFile(int kept);
     // The watch's capture of the clipboard: as Paste, or only the offered formats and the
     // owner when `listOnly`.
     void CaptureForWatch(bool listOnly);

@@ -254,6 +254,12 @@ bool CMainFrame::RouteCommand(UINT id)
         case ID_EDIT_WATCH:
             SetWatching(!m_watching);
             return true;
+        case ID_EDIT_COMPARE:
+            if (m_document) m_document->CompareRoot(m_leftView.GetSelectedKept());
+            return true;
+        case ID_EDIT_COMPARE_FILE:
+            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept());
+            return true;
         case ID_EDIT_REMOVE_SNAPSHOT:
             if (m_document && m_leftView.GetSelectedKept() >= 0)
                 m_document->RemoveKeptSnapshot(static_cast<size_t>(m_leftView.GetSelectedKept()));

@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "res/watch_resource.h"
 #include "tests/ControlReading.h"
+#include "tests/ModalScript.h"
 #include "tests/TestDataObject.h"
 #include "tests/app/AppFixture.h"
 
@@ -226,4 +227,43 @@ TEST_F(HistoryWatch, ListOnlyWatchTakesTheFormatsAndTheOwnerWithoutData)
     ASSERT_TRUE(m_app->GetDocument()->GetOwner());
     EXPECT_EQ(m_app->GetDocument()->GetOwner()->pid, ::GetCurrentProcessId());
     m_frame->SetWatching(false);
+}
+
+TEST_F(HistoryWatch, CompareListsTheEarlierRootAgainstTheNextNewerOne)
+{
+    ASSERT_TRUE(fw::WriteProfileInt(L"Settings", L"KeptSnapshots", 2));
+    Command(ID_EDIT_COMPARE);  // nothing to compare with yet
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::wstring>{L"比較するスナップショットがありません。"});
+    Put(1, 8);
+    Command(ID_EDIT_PASTE);
+    TestDataObject* object = TestDataObject::Create();
+    object->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta History")), GlobalMedium({1, 1, 1, 1, 1, 1, 1, 2}));
+    object->Offer(Fmt(CF_TEXT), GlobalMedium({'x', 0}));
+    ASSERT_EQ(SetOleClipboard(object), S_OK);
+    object->Release();
+    Command(ID_EDIT_PASTE);
+
+    std::vector<std::pair<std::wstring, std::wstring>> rows;
+    std::vector<std::wstring> changed;
+    ModalScript script([] { return ModalScript::FindDialog(L"比較"); },
+                       [&](HWND dialog) {
+                           HWND list = ::GetDlgItem(dialog, IDC_COMPARE_LIST);
+                           rows = ListRows(list);
+                           wchar_t text[64] = {};
+                           for (int column = 2; column < 6; ++column) {
+                               ListView_GetItemText(list, 0, column, text, 64);
+                               changed.push_back(text);
+                           }
+                           ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                       });
+    // The earlier root selected: compared with the current one.
+    HWND tree = m_frame->GetLeftView().GetSafeHwnd();
+    TreeView_SelectItem(tree, TreeView_GetNextSibling(tree, TreeView_GetRoot(tree)));
+    PumpPending();
+    Command(ID_EDIT_COMPARE);
+    EXPECT_TRUE(script.Ran());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"\"Orvetta History\""), std::wstring(L"変更")));
+    EXPECT_EQ(changed, (std::vector<std::wstring>{L"8", L"8", L"7", L"1"}));  // the last byte
+    EXPECT_EQ(rows[1], std::make_pair(std::wstring(L"CF_TEXT"), std::wstring(L"B のみ")));
 }
