@@ -1,10 +1,8 @@
 // The clipboard's owner as the capture records it, shown as the root's rows and kept in
-// snapshot files; a comparison of two captured snapshots through their temporary files.
+// snapshot files.
 #include "capture/CBData.h"
 #include "capture/ClipboardOwner.h"
-#include "capture/SnapshotComparison.h"
 #include "capture/SnapshotFile.h"
-#include "tests/TestDataObject.h"
 #include "tests/TestProgress.h"
 #include "tests/capture/SourceFixture.h"
 
@@ -51,9 +49,9 @@ TEST(ClipboardOwner, AWindowOfThisProcessAndOneThatIsGone)
     ::DestroyWindow(window);
 }
 
-class SnapshotOwnerAndComparison : public SourceFixture {};
+class SnapshotOwner : public SourceFixture {};
 
-TEST_F(SnapshotOwnerAndComparison, FileKeepsTheOwnerAndItsUnknownParts)
+TEST_F(SnapshotOwner, FileKeepsTheOwnerAndItsUnknownParts)
 {
     auto empty = std::make_shared<CCBDataArray>();
     for (const CClipboardOwner& owner :
@@ -80,35 +78,4 @@ TEST_F(SnapshotOwnerAndComparison, FileKeepsTheOwnerAndItsUnknownParts)
     std::shared_ptr<CCBDataArray> opened;
     ASSERT_TRUE(OpenSnapshotFile(m_dir / L"drop.kavilo", read, opened, progress).Done());
     EXPECT_FALSE(read.owner.has_value());
-}
-
-TEST_F(SnapshotOwnerAndComparison, CapturedEntriesCompareThroughTheirFiles)
-{
-    m_object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'i', 0, 0, 0}));
-    m_object->Offer(Fmt(CF_TEXT), GlobalMedium({'h', 'i', 0}));
-    TestProgress first;
-    const CCBDataArray a = CaptureAll(first);
-
-    TestDataObject* other = TestDataObject::Create();
-    other->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'o', 0, 0, 0}));
-    other->Offer(Fmt(CF_TEXT), GlobalMedium({'h', 'i', 0}));
-    COleDataObject source;
-    source.Attach(other);
-    other->Release();
-    std::vector<FORMATETC> formats;
-    ListFormats(source, formats);
-    CCBDataArray b;
-    TestProgress second;
-    b.Capture(source, formats, second);
-
-    TestProgress progress;
-    const CompareResult result = CompareSnapshotTrees(BuildCompareTree(a), BuildCompareTree(b), progress);
-    ASSERT_EQ(result.items.size(), 2u);
-    EXPECT_EQ(result.items[0].kind, CompareKind::Changed);
-    EXPECT_EQ(result.items[0].firstDifference, 2u);
-    EXPECT_EQ(result.items[0].differingBytes, 1u);
-    EXPECT_EQ(result.items[1].kind, CompareKind::Same);
-    EXPECT_EQ(progress.m_items, (std::vector<std::wstring>{L"CF_UNICODETEXT", L"CF_TEXT"}));
-    EXPECT_EQ(progress.m_opened, 1);
-    EXPECT_EQ(progress.m_closed, 1);
 }
