@@ -347,8 +347,15 @@ void CKaviloDoc::OnFileOpen()
     if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) OpenFile(path);
 }
 
-void CKaviloDoc::OnFileSaveAs()
+void CKaviloDoc::OnFileSaveAs(int kept)
 {
+    if (kept >= 0 && static_cast<size_t>(kept) < m_kept.size()) {
+        std::wstring path;
+        const std::wstring suggested = FileNameFor(m_kept[kept].title) + L"." + kSnapshotExtension;
+        if (fw::ChooseSaveFile(fw::GetMainWindow(), SnapshotFileRequest(suggested), path))
+            SaveKeptFile(path, static_cast<size_t>(kept));
+        return;
+    }
     if (!m_snapshot) return;
     const std::wstring suggested = m_pathName.empty() ? FileNameFor(GetTitle()) + L"." + kSnapshotExtension
                                                       : m_pathName.substr(m_pathName.find_last_of(L"\\/") + 1);
@@ -381,6 +388,26 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     TrimHistory();
     UpdateAllViews(nullptr, HintSnapshotReplaced);
     return true;
+}
+
+bool CKaviloDoc::SaveKeptFile(const std::wstring& path, size_t kept)
+{
+    if (kept >= m_kept.size() || !m_kept[kept].snapshot) return false;
+    // A copy of the pointer: the history may change while the progress window pumps messages.
+    const CKeptSnapshot snapshot = m_kept[kept];
+    CSnapshotInfo info;
+    info.title = snapshot.title;
+    info.offered = snapshot.offered;
+    info.taken = snapshot.taken;
+    info.how = snapshot.how;
+    info.owner = snapshot.owner;
+    SnapshotFileResult result;
+    {
+        CCopyingDialog progress;
+        result = SaveSnapshotFile(path, info, *snapshot.snapshot, progress);
+    }
+    if (!result.Done()) fw::AfxMessageBox(result.message);
+    return result.Done();
 }
 
 bool CKaviloDoc::SaveFile(const std::wstring& path)

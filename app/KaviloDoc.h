@@ -49,13 +49,16 @@ public:
     // Open (command 57601) and Save As (command 57604): the Explorer-style dialogs over
     // snapshot files, then OpenFile or SaveFile.
     void OnFileOpen();
-    void OnFileSaveAs();
+    // With `kept` (an earlier snapshot's index), that snapshot is saved instead of the current one.
+    void OnFileSaveAs(int kept = -1);
     // Replaces the snapshot with the file's, as a capture does (hint 1 before and after).
     // When the file cannot be read or the user stops, the current snapshot stays and a
     // message says why. True when opened.
     bool OpenFile(const std::wstring& path);
     // Saves the current snapshot; true when the file was written whole.
     bool SaveFile(const std::wstring& path);
+    // Saves an earlier snapshot of the history as it was taken; the caption stays.
+    bool SaveKeptFile(const std::wstring& path, size_t kept);
     // The snapshot file last opened or saved, which the caption names; empty after a capture.
     const std::wstring& GetPathName() const { return m_pathName; }
     // A capture's title: the snapshot no longer is the file's.

@@ -268,7 +268,7 @@ bool CMainFrame::RouteCommand(UINT id)
             if (m_document) m_document->OnFileOpen();
             return true;
         case ID_FILE_SAVE_AS:
-            if (m_document) m_document->OnFileSaveAs();
+            if (m_document) m_document->OnFileSaveAs(m_leftView.GetSelectedKept());
             return true;
         default:
             break;

@@ -4,6 +4,7 @@
 #include "app/KaviloApp.h"
 #include "app/WatchPacer.h"
 #include "capture/CBData.h"
+#include "capture/SnapshotFile.h"
 #include "framework/Profile.h"
 #include "res/replay_resource.h"
 #include "res/resource.h"
@@ -11,6 +12,7 @@
 #include "tests/ControlReading.h"
 #include "tests/ModalScript.h"
 #include "tests/TestDataObject.h"
+#include "tests/TestProgress.h"
 #include "tests/app/AppFixture.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +163,19 @@ TEST_F(HistoryWatch, SeveralRootsNewestFirstWithinTheCountAndTheBudget)
     PumpPending();
     EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(),
               (*m_app->GetDocument()->GetKeptSnapshots()[0].snapshot)[0].get());
+
+    // An earlier root saves as it was taken, under its own title and owner.
+    const std::wstring saved = m_base / L"earlier.kavilo";
+    ASSERT_TRUE(m_app->GetDocument()->SaveKeptFile(saved, 0));
+    CSnapshotInfo info;
+    std::shared_ptr<CCBDataArray> opened;
+    TestProgress progress;
+    ASSERT_TRUE(OpenSnapshotFile(saved, info, opened, progress).Done());
+    EXPECT_EQ(info.title, titles[1]);
+    ASSERT_TRUE(info.owner);
+    EXPECT_EQ(info.owner->pid, ::GetCurrentProcessId());
+    ASSERT_EQ(opened->size(), 1u);
+    EXPECT_EQ((*opened)[0]->m_dataSize, 4u);
 
     // Removing an earlier root lets go of its files; the views are rebuilt first.
     TreeView_SelectItem(tree, second);
