@@ -230,6 +230,9 @@ void CKaviloApp::OnSettings()
     dialog.m_sizeLimit = m_subDirSizeLimit;
     dialog.m_importMode = m_howToGetShellIDList;
     dialog.m_folder = fw::GetProfileString(L"Settings", L"TemporaryFolder", L"");
+    dialog.m_keptSnapshots = fw::GetProfileInt(L"Settings", L"KeptSnapshots", 1);
+    dialog.m_historyBudget = fw::GetProfileInt(L"Settings", L"HistoryBudgetMB", 1024);
+    dialog.m_watchListOnly = fw::GetProfileInt(L"Settings", L"WatchListOnly", 0) != 0;
     if (dialog.DoModal(fw::GetMainWindow()) != IDOK) return;
     // The limit and the mode apply to the next capture; the folder from the next start.
     m_subDirSizeLimit = dialog.m_sizeLimit;
@@ -238,4 +241,8 @@ void CKaviloApp::OnSettings()
     fw::WriteProfileInt(L"Settings", L"SubDirSizeLimit", m_subDirSizeLimit);
     fw::WriteProfileInt(L"Settings", L"HowToGetShellIDList", m_howToGetShellIDList);
     fw::WriteProfileString(L"Settings", L"TemporaryFolder", dialog.m_folder);
+    // The history's limits apply from the next capture on.
+    fw::WriteProfileInt(L"Settings", L"KeptSnapshots", dialog.m_keptSnapshots);
+    fw::WriteProfileInt(L"Settings", L"HistoryBudgetMB", dialog.m_historyBudget);
+    fw::WriteProfileInt(L"Settings", L"WatchListOnly", dialog.m_watchListOnly ? 1 : 0);
 }

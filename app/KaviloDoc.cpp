@@ -1,9 +1,12 @@
 #include "app/KaviloDoc.h"
 
+#include "app/CompareDialog.h"
 #include "app/CopyingDialog.h"
 #include "app/FormatChoice.h"
+#include "app/HistoryLimits.h"
 #include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
+#include "capture/SnapshotComparison.h"
 #include "capture/SnapshotFile.h"
 #include "capture/bytes/DropEffect.h"
 #include "framework/Clipboard.h"
@@ -12,6 +15,7 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
+#include "framework/Profile.h"
 
 #include <ctime>
 #include <new>
@@ -49,6 +53,24 @@ std::wstring FileNameFor(const std::wstring& title)
     for (wchar_t& c : name)
         if (c < 0x20 || wcschr(L"<>:\"/\\|?*", c)) c = L'_';
     return name.empty() ? std::wstring(L"snapshot") : name;
+}
+
+// The bytes of a snapshot's temporary files, the whole tree.
+uint64_t SnapshotBytes(const CCBDataArray& snapshot)
+{
+    uint64_t total = 0;
+    for (const auto& entry : snapshot) {
+        if (!entry->m_tempFile.empty()) total += entry->m_dataSize;
+        if (entry->m_children) total += SnapshotBytes(*entry->m_children);
+    }
+    return total;
+}
+
+bool Holds(const CCBDataArray& snapshot, const CCBData* entry)
+{
+    for (const auto& e : snapshot)
+        if (e.get() == entry || (e->m_children && Holds(*e->m_children, entry))) return true;
+    return false;
 }
 
 }  // namespace
@@ -102,8 +124,10 @@ void CKaviloDoc::RunWhenIdle(std::function<void()> action)
 
 void CKaviloDoc::ReleaseSnapshot()
 {
-    if (!m_snapshot) return;
-    // The views let go of their entries before the old snapshot (and its files) goes.
+    if (!m_snapshot && m_kept.empty()) return;
+    // The views let go of their entries before the old snapshots (and their files) go.
+    std::vector<CKeptSnapshot> kept = std::move(m_kept);
+    m_kept.clear();
     std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
     m_snapshot.reset();
     // What targets wrote belonged to this snapshot; a drag under way learns it is gone.
@@ -118,11 +142,144 @@ void CKaviloDoc::ReleaseSnapshot()
     old.reset();
 }
 
+void CKaviloDoc::RetireSnapshot()
+{
+    const int keep = KeptSnapshots(fw::GetProfileInt(L"Settings", L"KeptSnapshots", 1), m_watching);
+    if (!m_snapshot || keep <= 1) {
+        // A history of one: the snapshot is replaced, as it always was.
+        if (keep <= 1) ReleaseSnapshot();
+        return;
+    }
+    m_kept.insert(m_kept.begin(),
+                  CKeptSnapshot{std::move(m_snapshot), GetTitle(), m_offeredFormats, m_taken, m_how, m_owner});
+    m_snapshot.reset();
+    // What targets wrote belonged to the current snapshot; a drag under way learns it is gone.
+    std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
+    ++m_snapshotSerial;
+    // Later writes into the objects offered from it are not shown under the next snapshot.
+    for (ReplaySession* session : {&m_clipboardReplay, &m_dragReplay}) {
+        if (session->object) session->object->SetWriteListener(nullptr);
+    }
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+void CKaviloDoc::TrimHistory()
+{
+    if (m_kept.empty()) return;
+    std::vector<uint64_t> sizes;
+    sizes.push_back(m_snapshot ? SnapshotBytes(*m_snapshot) : 0);
+    for (const CKeptSnapshot& kept : m_kept) sizes.push_back(kept.snapshot ? SnapshotBytes(*kept.snapshot) : 0);
+    const int budgetMiB =
+        fw::GetProfileInt(L"Settings", L"HistoryBudgetMB", static_cast<int>(kDefaultHistoryBudget >> 20));
+    const size_t over =
+        SnapshotsOverLimits(sizes, KeptSnapshots(fw::GetProfileInt(L"Settings", L"KeptSnapshots", 1), m_watching),
+                            static_cast<uint64_t>(std::max(budgetMiB, 1)) << 20);
+    if (over == 0) return;
+    // The views let go of the oldest before their files go.
+    std::vector<CKeptSnapshot> dropped(std::make_move_iterator(m_kept.end() - over),
+                                       std::make_move_iterator(m_kept.end()));
+    m_kept.erase(m_kept.end() - over, m_kept.end());
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+void CKaviloDoc::RemoveKeptSnapshot(size_t index)
+{
+    if (index >= m_kept.size() || m_busy) return;
+    CKeptSnapshot removed = std::move(m_kept[index]);
+    m_kept.erase(m_kept.begin() + index);
+    UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+std::shared_ptr<CCBDataArray> CKaviloDoc::FindSnapshotOf(const CCBData* entry) const
+{
+    if (m_snapshot && Holds(*m_snapshot, entry)) return m_snapshot;
+    for (const CKeptSnapshot& kept : m_kept)
+        if (kept.snapshot && Holds(*kept.snapshot, entry)) return kept.snapshot;
+    return nullptr;
+}
+
+bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path)
+{
+    struct Side {
+        std::shared_ptr<CCBDataArray> snapshot;
+        std::wstring title;
+    };
+    const auto keptSide = [this](size_t i) { return Side{m_kept[i].snapshot, m_kept[i].title}; };
+    const Side current{m_snapshot, GetTitle()};
+    if (kept >= static_cast<int>(m_kept.size()) || m_busy) return false;
+    // Reading the file, comparing and the dialog all dispatch messages.
+    BusyScope busy(*this);
+    Side a = kept >= 0 ? keptSide(kept) : current;
+    Side b;
+    if (!path.empty()) {
+        CSnapshotInfo info;
+        SnapshotFileResult read;
+        {
+            CCopyingDialog progress;
+            read = OpenSnapshotFile(path, info, b.snapshot, progress);
+        }
+        if (!read.Done()) {
+            fw::AfxMessageBox(read.message);
+            return false;
+        }
+        b.title = path.substr(path.find_last_of(L"\\/") + 1);
+    } else if (kept > 0) {
+        b = keptSide(kept - 1);
+    } else if (kept == 0) {
+        b = current;
+    } else if (!m_kept.empty()) {
+        // The current snapshot is the newest: it is compared with the one before it.
+        b = current;
+        a = keptSide(0);
+    }
+    if (!a.snapshot || !b.snapshot) {
+        fw::AfxMessageBox(L"比較するスナップショットがありません。");
+        return false;
+    }
+    CompareResult result;
+    {
+        const std::vector<CompareNode> treeA = BuildCompareTree(*a.snapshot), treeB = BuildCompareTree(*b.snapshot);
+        CCopyingDialog progress;
+        result = CompareSnapshotTrees(treeA, treeB, progress);
+        if (!result.stopped) {
+            // The dialog shows the trees' nodes: they stay while it is open.
+            CCompareDialog dialog(result, a.title, b.title);
+            dialog.DoModal(fw::GetMainWindow());
+        }
+    }
+    if (result.stopped) {
+        fw::AfxMessageBox(L"中止しました。");
+        return false;
+    }
+    return true;
+}
+
+void CKaviloDoc::OnEditCompareFile(int kept)
+{
+    std::wstring path;
+    if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) CompareRoot(kept, path);
+}
+
+void CKaviloDoc::CaptureForWatch(bool listOnly)
+{
+    if (m_busy) return;
+    RetireSnapshot();
+    SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
+    CClipboardOwner owner = QueryClipboardOwner();
+    COleDataObject clipboard;
+    std::vector<FORMATETC> formats;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    m_how = L"paste";
+    m_owner = std::move(owner);
+    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats);
+    clipboard.Release();
+}
+
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered)
 {
     BusyScope busy(*this);
-    ReleaseSnapshot();
+    RetireSnapshot();
     m_taken = SnapshotTimeNow();
     m_snapshot = std::make_shared<CCBDataArray>();
     // The capture fills the snapshot it started with, whatever happens to the document's
@@ -139,7 +296,13 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         fw::AfxMessageBox(L"メモリが足りません。");
     }
     ListFormatTexts(offered, m_offeredFormats);
+    TrimHistory();
     UpdateAllViews(nullptr, HintSnapshotReplaced);
+}
+
+std::vector<std::wstring> CKaviloDoc::GetRootRows() const
+{
+    return m_owner ? BuildOwnerRows(*m_owner) : std::vector<std::wstring>();
 }
 
 bool CKaviloDoc::StopCapture(bool thenClose)
@@ -153,11 +316,15 @@ bool CKaviloDoc::StopCapture(bool thenClose)
 void CKaviloDoc::OnEditPaste()
 {
     if (m_busy) return;
+    // The snapshot goes into the history under its own title, before the new one is set.
+    RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
+    CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
     if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
     m_how = L"paste";
+    m_owner = std::move(owner);
     ReplaceAndCapture(clipboard, formats, formats);
     clipboard.Release();
 }
@@ -166,13 +333,16 @@ void CKaviloDoc::OnEditPasteSpecial()
 {
     if (m_busy) return;
     const DWORD sequence = ::GetClipboardSequenceNumber();
+    CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
     if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
+    RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
+    m_owner = std::move(owner);
     ReplaceAndCapture(clipboard, chosen, formats);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
@@ -186,6 +356,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     ListFormats(source, formats);
     const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
     if (capture.empty()) return false;
+    RetireSnapshot();
 
     int hour = -1, minute = -1, second = -1;
     const __time64_t now = _time64(nullptr);
@@ -193,6 +364,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     if (_localtime64_s(&local, &now) == 0) hour = local.tm_hour, minute = local.tm_min, second = local.tm_sec;
     SetTitle(fw::Format(L"ドロップデータ %02d:%02d:%02d", hour, minute, second));
     m_how = chooseFormat ? L"drop-special" : L"drop";
+    m_owner.reset();
     ReplaceAndCapture(source, capture, formats);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
@@ -221,9 +393,17 @@ void CKaviloDoc::OnFileOpen()
     if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) OpenFile(path);
 }
 
-void CKaviloDoc::OnFileSaveAs()
+void CKaviloDoc::OnFileSaveAs(int kept)
 {
-    if (!m_snapshot || m_busy) return;
+    if (m_busy) return;
+    if (kept >= 0 && static_cast<size_t>(kept) < m_kept.size()) {
+        std::wstring path;
+        const std::wstring suggested = FileNameFor(m_kept[kept].title) + L"." + kSnapshotExtension;
+        if (fw::ChooseSaveFile(fw::GetMainWindow(), SnapshotFileRequest(suggested), path))
+            SaveKeptFile(path, static_cast<size_t>(kept));
+        return;
+    }
+    if (!m_snapshot) return;
     const std::wstring suggested = m_pathName.empty() ? FileNameFor(GetTitle()) + L"." + kSnapshotExtension
                                                       : m_pathName.substr(m_pathName.find_last_of(L"\\/") + 1);
     std::wstring path;
@@ -247,16 +427,39 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
         fw::AfxMessageBox(result.message);
         return false;
     }
-    ReleaseSnapshot();
+    RetireSnapshot();
     m_snapshot = std::move(opened);
     m_offeredFormats = std::move(info.offered);
     m_taken = info.taken;
     m_how = info.how;
+    m_owner = info.owner;
     // The snapshot keeps its own title (the tree's root); the caption names the file.
     m_pathName = path;
     fw::Document::SetTitle(info.title);
+    TrimHistory();
     UpdateAllViews(nullptr, HintSnapshotReplaced);
     return true;
+}
+
+bool CKaviloDoc::SaveKeptFile(const std::wstring& path, size_t kept)
+{
+    if (kept >= m_kept.size() || !m_kept[kept].snapshot || m_busy) return false;
+    BusyScope busy(*this);
+    // A copy of the pointer: the history may change while the progress window pumps messages.
+    const CKeptSnapshot snapshot = m_kept[kept];
+    CSnapshotInfo info;
+    info.title = snapshot.title;
+    info.offered = snapshot.offered;
+    info.taken = snapshot.taken;
+    info.how = snapshot.how;
+    info.owner = snapshot.owner;
+    SnapshotFileResult result;
+    {
+        CCopyingDialog progress;
+        result = SaveSnapshotFile(path, info, *snapshot.snapshot, progress);
+    }
+    if (!result.Done()) fw::AfxMessageBox(result.message);
+    return result.Done();
 }
 
 bool CKaviloDoc::SaveFile(const std::wstring& path)
@@ -269,6 +472,7 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
     info.offered = m_offeredFormats;
     info.taken = m_taken;
     info.how = m_how;
+    info.owner = m_owner;
     SnapshotFileResult result;
     {
         CCopyingDialog progress;
@@ -287,8 +491,10 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
 
 fw::ComPtr<CReplayDataObject> CKaviloDoc::MakeReplay(const CCBData* entry)
 {
-    if (!m_snapshot) return nullptr;
-    return entry ? CReplayDataObject::ForEntry(m_snapshot, entry) : CReplayDataObject::ForSnapshot(m_snapshot);
+    if (!entry) return m_snapshot ? CReplayDataObject::ForSnapshot(m_snapshot) : nullptr;
+    // An entry of an earlier snapshot is offered from that snapshot, which it keeps alive.
+    const std::shared_ptr<CCBDataArray> holder = FindSnapshotOf(entry);
+    return holder ? CReplayDataObject::ForEntry(holder, entry) : nullptr;
 }
 
 void CKaviloDoc::Track(ReplaySession& session, fw::ComPtr<CReplayDataObject> object)
@@ -323,12 +529,22 @@ void CKaviloDoc::ShowWrites(ReplaySession& session)
     UpdateAllViews(nullptr, HintWriteBack);
 }
 
+bool CKaviloDoc::OnEditReplayKept(size_t index)
+{
+    if (index >= m_kept.size() || !m_kept[index].snapshot) return false;
+    return OfferOnClipboard(CReplayDataObject::ForSnapshot(m_kept[index].snapshot));
+}
+
 bool CKaviloDoc::OnEditReplay(const CCBData* entry)
+{
+    return OfferOnClipboard(MakeReplay(entry));
+}
+
+bool CKaviloDoc::OfferOnClipboard(fw::ComPtr<CReplayDataObject> replay)
 {
     if (m_busy) return false;
     // Waiting for the clipboard dispatches messages.
     BusyScope busy(*this);
-    fw::ComPtr<CReplayDataObject> replay = MakeReplay(entry);
     if (!replay) {
         fw::AfxMessageBox(L"クリップボードに戻せるデータがありません。");
         return false;

@@ -4,17 +4,28 @@
 #pragma once
 
 #include "capture/CBDataArray.h"
+#include "capture/ClipboardOwner.h"
 #include "capture/ReplayDataObject.h"
 #include "framework/Document.h"
 #include "framework/OleDropSource.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class CCopyingDialog;
 class COleDataObject;
+
+// An earlier snapshot kept in the history, with what its root shows and its file keeps.
+struct CKeptSnapshot {
+    std::shared_ptr<CCBDataArray> snapshot;
+    std::wstring title;
+    std::vector<std::wstring> offered;
+    std::wstring taken, how;
+    std::optional<CClipboardOwner> owner;
+};
 
 class CKaviloDoc : public fw::Document {
 public:
@@ -26,6 +37,7 @@ public:
     static constexpr LPARAM HintShowEntry = 2;         // show the entry (the hint object), or the offered formats
     static constexpr LPARAM HintSelectFirst = 4;       // select the first entry of the tree
     static constexpr LPARAM HintWriteBack = 8;         // what targets wrote changed (GetWriteBack)
+    static constexpr LPARAM HintShowKept = 16;         // show an earlier snapshot's root (the hint object)
 
     CKaviloDoc();
     ~CKaviloDoc() override;
@@ -38,13 +50,16 @@ public:
     // Open (command 57601) and Save As (command 57604): the Explorer-style dialogs over
     // snapshot files, then OpenFile or SaveFile.
     void OnFileOpen();
-    void OnFileSaveAs();
+    // With `kept` (an earlier snapshot's index), that snapshot is saved instead of the current one.
+    void OnFileSaveAs(int kept = -1);
     // Replaces the snapshot with the file's, as a capture does (hint 1 before and after).
     // When the file cannot be read or the user stops, the current snapshot stays and a
     // message says why. True when opened.
     bool OpenFile(const std::wstring& path);
     // Saves the current snapshot; true when the file was written whole.
     bool SaveFile(const std::wstring& path);
+    // Saves an earlier snapshot of the history as it was taken; the caption stays.
+    bool SaveKeptFile(const std::wstring& path, size_t kept);
     // The snapshot file last opened or saved, which the caption names; empty after a capture.
     const std::wstring& GetPathName() const { return m_pathName; }
     // A capture's title: the snapshot no longer is the file's.
@@ -57,6 +72,8 @@ public:
     // Replay: the whole snapshot (entry null) or one entry back on the clipboard (command
     // 32800), and the drag of the tree's root or of an entry. False when nothing was offered.
     bool OnEditReplay(const CCBData* entry);
+    // An earlier snapshot, whole, back on the clipboard.
+    bool OnEditReplayKept(size_t index);
     fw::DragResult DragOut(const CCBData* entry, DWORD button = MK_LBUTTON);
     // At exit: what can be kept of a replay on the clipboard stays there without the program.
     void FlushReplay();
@@ -69,6 +86,10 @@ public:
     const std::vector<std::wstring>& GetOfferedFormats() const { return m_offeredFormats; }
     // The texts of the offered formats as the root of the tree shows them.
     void SetOfferedFormats(std::vector<std::wstring> texts) { m_offeredFormats = std::move(texts); }
+    // Who put the data on the clipboard, for clipboard snapshots; none for drops.
+    const std::optional<CClipboardOwner>& GetOwner() const { return m_owner; }
+    // The root's rows after the offered formats: the owner's, when there is one.
+    std::vector<std::wstring> GetRootRows() const;
 
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).
@@ -87,8 +108,29 @@ public:
     void RunWhenIdle(std::function<void()> action);
     // Told when a long operation starts (true) and ends (false).
     void SetBusyListener(std::function<void(bool)> listener) { m_busyListener = std::move(listener); }
-    // Lets go of the snapshot and its files (the views first).
+    // Lets go of the snapshot, the earlier ones and their files (the views first).
     void ReleaseSnapshot();
+
+    // The earlier snapshots, newest first. With a history of one ("保持するスナップショット",
+    // the default) there are none: each capture replaces the snapshot.
+    const std::vector<CKeptSnapshot>& GetKeptSnapshots() const { return m_kept; }
+    // Removes an earlier snapshot; the views let go of it first.
+    void RemoveKeptSnapshot(size_t index);
+    // While the clipboard is watched the history holds at least twenty snapshots.
+    void SetWatching(bool watching) { m_watching = watching; }
+    bool IsWatching() const { return m_watching; }
+    // The snapshot that holds `entry` anywhere in its tree: the current one or an earlier one.
+    std::shared_ptr<CCBDataArray> FindSnapshotOf(const CCBData* entry) const;
+    // Compares a root (an earlier snapshot's index, or -1 for the current snapshot) with
+    // the snapshot file at `path`, or without one with its neighbour in the history (the
+    // next newer one; the current snapshot with the one before it), and shows the result.
+    // False when there is nothing to compare, the file cannot be read or the user stops.
+    bool CompareRoot(int kept, const std::wstring& path = std::wstring());
+    // Asks for a snapshot file, then CompareRoot with it.
+    void OnEditCompareFile(int kept);
+    // The watch's capture of the clipboard: as Paste, or only the offered formats and the
+    // owner when `listOnly`.
+    void CaptureForWatch(bool listOnly);
 
 private:
     // Marks one long operation for its scope; at its end, what waited for it runs.
@@ -110,9 +152,14 @@ private:
         size_t shown = 0;
     };
     fw::ComPtr<CReplayDataObject> MakeReplay(const CCBData* entry);
+    bool OfferOnClipboard(fw::ComPtr<CReplayDataObject> replay);
     void Track(ReplaySession& session, fw::ComPtr<CReplayDataObject> object);
     void ShowWrites(ReplaySession& session);
     CCBData& WriteBack();
+    // The current snapshot goes into the history, or is let go with a history of one.
+    void RetireSnapshot();
+    // Drops the oldest snapshots beyond the count and byte limits, telling the views.
+    void TrimHistory();
 
     ReplaySession m_clipboardReplay;
     ReplaySession m_dragReplay;
@@ -123,6 +170,9 @@ private:
     std::wstring m_pathName;
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
+    std::optional<CClipboardOwner> m_owner;
+    std::vector<CKeptSnapshot> m_kept;  // newest first
+    bool m_watching = false;
     CCopyingDialog* m_progress = nullptr;  // the running long operation's, else null
     bool m_closeAfterCapture = false;
     bool m_busy = false;

@@ -5,6 +5,8 @@
 //   kavilo-dump [--format NAME] [--json] [--save DIR] [--write FILE]
 //   kavilo-dump --read FILE [--json] [--save DIR]
 //   kavilo-dump [--format NAME | --read FILE] --offer [--seconds N]
+//   kavilo-dump --watch [--seconds N] [--json] [--list-only] [--save DIR]
+//   kavilo-dump --diff A B [--json]
 //
 // --offer puts the capture or the saved snapshot back on the clipboard and serves it
 // until Enter, Ctrl+C or N seconds, then leaves on the clipboard what can be kept without
@@ -14,18 +16,29 @@
 // "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
 // 1 the clipboard could not be read or captured, or a snapshot file not read or written,
 // 2 bad arguments.
+//
+// --watch takes a snapshot of every change of the clipboard until Enter, Ctrl+C or N
+// seconds (rapid changes coalesced), each preceded by its time and owner, or one JSON
+// object a line; --save DIR writes each as DIR/<n>.kavilo. --diff compares two snapshot
+// files, exiting as diff does: 0 the same, 1 different, 2 bad arguments, an unreadable
+// file or a stop.
+#include "app/DiffReport.h"
 #include "app/FormatChoice.h"
 #include "app/SnapshotReport.h"
+#include "app/WatchPacer.h"
 #include "capture/CBData.h"
 #include "capture/CBDataArray.h"
 #include "capture/CaptureProgress.h"
 #include "capture/CaptureSettings.h"
+#include "capture/ClipboardOwner.h"
 #include "capture/FormatCatalogue.h"
 #include "capture/GdiplusInclude.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/ReplayDataObject.h"
+#include "capture/SnapshotComparison.h"
 #include "capture/SnapshotFile.h"
 #include "capture/TempStore.h"
+#include "capture/bytes/TempNames.h"
 #include "framework/Clipboard.h"
 #include "framework/Format.h"
 #include "framework/Handles.h"
@@ -41,6 +54,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -112,7 +126,9 @@ int Usage(const std::wstring& problem)
     Error(
         L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ] [--write ファイル]\n"
         L"       kavilo-dump --read ファイル [--json] [--save フォルダ]\n"
-        L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]");
+        L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]\n"
+        L"       kavilo-dump --watch [--seconds 秒数] [--json] [--list-only] [--save フォルダ]\n"
+        L"       kavilo-dump --diff ファイルA ファイルB [--json]");
     return 2;
 }
 
@@ -186,11 +202,13 @@ void ReportMessages(const fw::MessageBoxRecorder& boxes, size_t from)
 // clipboard cannot be read or captured. `captured` tells whether the capture ran, so
 // that what it took is reported even when memory ran out.
 int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInfo& info,
-                     std::shared_ptr<CCBDataArray>& snapshot, ConsoleProgress& progress, bool& captured)
+                     std::shared_ptr<CCBDataArray>& snapshot, ConsoleProgress& progress, bool& captured,
+                     bool listOnly = false)
 {
     info.title = fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber());
     info.taken = SnapshotTimeNow();
     info.how = L"console";
+    info.owner = QueryClipboardOwner();
     COleDataObject clipboard;
     if (!clipboard.AttachClipboard()) {
         Error(L"クリップボードを読めません。");
@@ -198,7 +216,7 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
     }
     std::vector<FORMATETC> offered;
     ListFormats(clipboard, offered);
-    std::vector<FORMATETC> capture = offered;
+    std::vector<FORMATETC> capture = listOnly ? std::vector<FORMATETC>() : offered;
     if (formatName) {
         const std::optional<size_t> chosen = FindFormat(offered, *formatName);
         if (!chosen) {
@@ -221,6 +239,153 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
     return status;
 }
 
+// The owner as one line of the text report.
+std::wstring OwnerLine(const std::optional<CClipboardOwner>& owner)
+{
+    std::wstring line;
+    for (const std::wstring& row : BuildOwnerRows(owner.value_or(CClipboardOwner()))) {
+        const size_t tab = row.find(L'\t');
+        line += (line.empty() ? L"" : L"、") + row.substr(0, tab) + L" " + row.substr(tab + 1);
+    }
+    return line;
+}
+
+// Set for each WM_CLIPBOARDUPDATE the watch's window receives.
+CWatchPacer* g_pacer = nullptr;
+
+LRESULT CALLBACK ListenerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_CLIPBOARDUPDATE) {
+        if (g_pacer) g_pacer->Changed(::GetTickCount64());
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+struct WatchOptions {
+    bool json = false;
+    bool listOnly = false;
+    std::wstring saveFolder;
+    DWORD seconds = 0;
+};
+
+// Takes a snapshot of every change of the clipboard (coalesced by the pacer) until Enter,
+// Ctrl+C or the deadline, and prints each as it is taken.
+int Watch(const WatchOptions& options, fw::MessageBoxRecorder& boxes)
+{
+    WNDCLASSEXW wc = {sizeof wc};
+    wc.lpfnWndProc = &ListenerProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KaviloDumpWatch";
+    ::RegisterClassExW(&wc);
+    HWND listener =
+        ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (!listener || !::AddClipboardFormatListener(listener)) {
+        Error(L"クリップボードを監視できません。");
+        if (listener) ::DestroyWindow(listener);
+        return 1;
+    }
+    CWatchPacer pacer;
+    g_pacer = &pacer;
+    if (!options.saveFolder.empty()) ::CreateDirectoryW(options.saveFolder.c_str(), nullptr);
+    Error(options.seconds ? fw::Format(L"クリップボードを監視しています。Enter、Ctrl+C または %lu 秒で終わります。",
+                                       static_cast<unsigned long>(options.seconds))
+                          : std::wstring(L"クリップボードを監視しています。Enter または Ctrl+C で終わります。"));
+    fw::UniqueHandle enter(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_enter = enter.Get();
+    fw::UniqueHandle watcher(::CreateThread(nullptr, 0, &WatchInput, nullptr, 0, nullptr));
+    const ULONGLONG deadline = options.seconds ? ::GetTickCount64() + options.seconds * 1000ull : 0;
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    int status = 0;
+    unsigned saved = 0;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (g_stop || (deadline && now >= deadline)) break;
+        if (pacer.Due(now) && QueryClipboardOwner().pid == ::GetCurrentProcessId()) {
+            // Never the program's own: what this process put there tells nothing new.
+            pacer.Drop();
+        } else if (pacer.Due(now)) {
+            CSnapshotInfo info;
+            auto snapshot = std::make_shared<CCBDataArray>();
+            ConsoleProgress progress;
+            bool captured = false;
+            pacer.Start(now);
+            const size_t shown = boxes.Boxes().size();
+            const int captureStatus =
+                CaptureClipboard(std::nullopt, info, snapshot, progress, captured, options.listOnly);
+            pacer.Finished(::GetTickCount64());
+            ReportMessages(boxes, shown);
+            if (captureStatus != 0) status = 1;
+            if (captured && snapshot) {
+                SnapshotReportInput input;
+                input.title = info.title;
+                input.offered = info.offered;
+                input.snapshot = snapshot.get();
+                input.owner = info.owner;
+                if (options.json) {
+                    input.taken = info.taken;
+                    input.oneLine = true;
+                    Write(out, BuildJsonReport(input));
+                } else {
+                    Write(out,
+                          ToUtf8(L"=== " + info.taken + L" " + OwnerLine(info.owner) + L"\n") + BuildTextReport(input));
+                }
+                if (!options.saveFolder.empty()) {
+                    const std::wstring path = JoinPath(options.saveFolder, std::to_wstring(++saved) + L".kavilo");
+                    const SnapshotFileResult written = SaveSnapshotFile(path, info, *snapshot, progress);
+                    if (!written.Done()) {
+                        Error(written.message);
+                        status = 1;
+                    }
+                }
+            }
+            continue;
+        }
+        HANDLE wait = enter.Get();
+        // Ctrl+C arrives on another thread: look at the flag at least ten times a second.
+        const uint64_t untilDue = pacer.Wait(now);
+        const DWORD timeout = static_cast<DWORD>(untilDue < 100 ? untilDue : 100);
+        if (::MsgWaitForMultipleObjects(1, &wait, FALSE, timeout, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    ::RemoveClipboardFormatListener(listener);
+    ::DestroyWindow(listener);
+    g_pacer = nullptr;
+    Error(fw::Format(L"変更 %llu 件、スナップショット %llu 件、まとめて飛ばした変更 %llu 件。",
+                     static_cast<unsigned long long>(pacer.Changes()),
+                     static_cast<unsigned long long>(pacer.Snapshots()),
+                     static_cast<unsigned long long>(pacer.Skipped())));
+    return status;
+}
+
+// Compares two snapshot files; the exit status as diff's.
+int Diff(const std::wstring& pathA, const std::wstring& pathB, bool json)
+{
+    ConsoleProgress progress;
+    CSnapshotInfo infoA, infoB;
+    auto a = std::make_shared<CCBDataArray>();
+    auto b = std::make_shared<CCBDataArray>();
+    for (auto [path, info, snapshot] : {std::tuple(&pathA, &infoA, &a), std::tuple(&pathB, &infoB, &b)}) {
+        const SnapshotFileResult read = OpenSnapshotFile(*path, *info, *snapshot, progress);
+        if (!read.Done()) {
+            Error(*path + L": " + read.message);
+            return 2;
+        }
+    }
+    const std::vector<CompareNode> treeA = BuildCompareTree(*a), treeB = BuildCompareTree(*b);
+    const CompareResult result = CompareSnapshotTrees(treeA, treeB, progress);
+    if (result.stopped) {
+        Error(L"中止しました。");
+        return 2;
+    }
+    Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildDiffJson(result) : BuildDiffText(result));
+    return result.Same() ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -229,6 +394,8 @@ int wmain(int argc, wchar_t** argv)
     std::wstring saveFolder, readFile, writeFile;
     bool json = false;
     bool offer = false;
+    bool watch = false, listOnly = false;
+    std::optional<std::pair<std::wstring, std::wstring>> diff;
     DWORD seconds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
@@ -236,6 +403,13 @@ int wmain(int argc, wchar_t** argv)
             json = true;
         } else if (arg == L"--offer") {
             offer = true;
+        } else if (arg == L"--watch") {
+            watch = true;
+        } else if (arg == L"--list-only") {
+            listOnly = true;
+        } else if (arg == L"--diff" && i + 2 < argc) {
+            diff.emplace(argv[i + 1], argv[i + 2]);
+            i += 2;
         } else if (arg == L"--seconds" && i + 1 < argc) {
             wchar_t* end = nullptr;
             const unsigned long value = std::wcstoul(argv[++i], &end, 10);
@@ -258,7 +432,13 @@ int wmain(int argc, wchar_t** argv)
     }
     if (!readFile.empty() && (formatName || !writeFile.empty()))
         return Usage(L"--read は --format、--write と一緒には使えません。");
-    if (seconds && !offer) return Usage(L"--seconds は --offer と使います。");
+    if (seconds && !offer && !watch) return Usage(L"--seconds は --offer か --watch と使います。");
+    if (diff && (formatName || offer || watch || listOnly || !saveFolder.empty() || !readFile.empty() ||
+                 !writeFile.empty() || seconds))
+        return Usage(L"--diff は --json とだけ使えます。");
+    if (watch && (formatName || offer || !readFile.empty() || !writeFile.empty()))
+        return Usage(L"--watch は --format、--offer、--read、--write と一緒には使えません。");
+    if (listOnly && !watch) return Usage(L"--list-only は --watch と使います。");
 
     // Messages the program would show in a box go to stderr instead.
     fw::MessageBoxRecorder boxes;
@@ -286,7 +466,11 @@ int wmain(int argc, wchar_t** argv)
     ::SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 
     int status = 0;
-    {
+    if (diff) {
+        status = Diff(diff->first, diff->second, json);
+    } else if (watch) {
+        status = Watch({json, listOnly, saveFolder, seconds}, boxes);
+    } else {
         CSnapshotInfo info;
         auto snapshot = std::make_shared<CCBDataArray>();
         ConsoleProgress progress;
@@ -308,6 +492,7 @@ int wmain(int argc, wchar_t** argv)
             input.title = info.title;
             input.offered = info.offered;
             input.snapshot = snapshot.get();
+            input.owner = info.owner;
             if (!saveFolder.empty()) {
                 ::CreateDirectoryW(saveFolder.c_str(), nullptr);
                 input.saveFolder = saveFolder;

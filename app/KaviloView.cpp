@@ -141,12 +141,23 @@ void CKaviloView::ShowEntry(CCBData* entry)
 
 void CKaviloView::OnUpdate(fw::View*, LPARAM hint, void* object)
 {
+    if (hint & CKaviloDoc::HintShowKept) {
+        RemoveExtraPages();
+        const auto* kept = static_cast<const CKeptSnapshot*>(object);
+        m_propertyPage.ShowOfferedFormats(kept->offered,
+                                          kept->owner ? BuildOwnerRows(*kept->owner) : std::vector<std::wstring>());
+        return;
+    }
     if (hint & (CKaviloDoc::HintSnapshotReplaced | CKaviloDoc::HintShowEntry)) RemoveExtraPages();
     if (hint & CKaviloDoc::HintSnapshotReplaced) m_propertyPage.ShowEntry(nullptr);
     if (!(hint & CKaviloDoc::HintShowEntry)) return;
     if (!object) {
         CKaviloDoc* document = GetKaviloDoc();
-        m_propertyPage.ShowOfferedFormats(document ? document->GetOfferedFormats() : std::vector<std::wstring>());
+        if (document) {
+            m_propertyPage.ShowOfferedFormats(document->GetOfferedFormats(), document->GetRootRows());
+        } else {
+            m_propertyPage.ShowOfferedFormats({});
+        }
         return;
     }
     ShowEntry(static_cast<CCBData*>(object));

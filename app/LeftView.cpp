@@ -80,6 +80,30 @@ void CLeftView::ShowWriteBack()
         document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, const_cast<CCBData*>(&writeBack));
 }
 
+HTREEITEM CLeftView::InsertRoot(const std::wstring& title)
+{
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = const_cast<wchar_t*>(title.c_str());
+    insert.item.lParam = 0;
+    insert.item.iImage = insert.item.iSelectedImage = 0;
+    return TreeView_InsertItem(m_hwnd, &insert);
+}
+
+int CLeftView::KeptIndexOf(HTREEITEM item) const
+{
+    for (size_t i = 0; i < m_keptRoots.size(); ++i)
+        if (item && m_keptRoots[i] == item) return static_cast<int>(i);
+    return -1;
+}
+
+int CLeftView::GetSelectedKept() const
+{
+    return KeptIndexOf(TreeView_GetSelection(m_hwnd));
+}
+
 CCBData* CLeftView::GetSelectedEntry() const
 {
     HTREEITEM selected = TreeView_GetSelection(m_hwnd);
@@ -109,19 +133,20 @@ void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
     if (hint & CKaviloDoc::HintSnapshotReplaced) {
         TreeView_DeleteAllItems(m_hwnd);
         m_writeBackItem = nullptr;
+        m_keptRoots.clear();
         if (document && document->GetSnapshot()) {
-            const std::wstring title = document->GetTitle();
-            TVINSERTSTRUCTW insert = {};
-            insert.hParent = TVI_ROOT;
-            insert.hInsertAfter = TVI_LAST;
-            insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-            insert.item.pszText = const_cast<wchar_t*>(title.c_str());
-            insert.item.lParam = 0;
-            insert.item.iImage = insert.item.iSelectedImage = 0;
-            HTREEITEM root = TreeView_InsertItem(m_hwnd, &insert);
+            HTREEITEM root = InsertRoot(document->GetTitle());
             AddEntries(*document->GetSnapshot(), root);
             TreeView_Expand(m_hwnd, root, TVE_EXPAND);
             ShowWriteBack();
+        }
+        // The earlier snapshots below the current one, newest first, collapsed.
+        if (document) {
+            for (const CKeptSnapshot& kept : document->GetKeptSnapshots()) {
+                HTREEITEM root = InsertRoot(kept.title);
+                m_keptRoots.push_back(root);
+                if (kept.snapshot) AddEntries(*kept.snapshot, root);
+            }
         }
     }
     if (hint & CKaviloDoc::HintWriteBack) ShowWriteBack();
@@ -149,14 +174,21 @@ bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
         // The root offers the whole snapshot, an entry itself; what targets wrote is not offered.
         const auto* drag = reinterpret_cast<NMTREEVIEWW*>(header);
         const DWORD button = header->code == TVN_BEGINDRAGW ? MK_LBUTTON : MK_RBUTTON;
-        if (drag->itemNew.hItem != m_writeBackItem) ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
+        if (drag->itemNew.hItem != m_writeBackItem && KeptIndexOf(drag->itemNew.hItem) < 0)
+            ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
         result = 0;
         return true;
     }
     if (header->code != TVN_SELCHANGEDW) return false;
     const auto* change = reinterpret_cast<NMTREEVIEWW*>(header);
-    if (fw::Document* document = GetDocument())
+    auto* document = static_cast<CKaviloDoc*>(GetDocument());
+    if (const int kept = KeptIndexOf(change->itemNew.hItem); document && kept >= 0) {
+        // An earlier snapshot's root shows that snapshot's formats and owner.
+        document->UpdateAllViews(this, CKaviloDoc::HintShowKept,
+                                 const_cast<CKeptSnapshot*>(&document->GetKeptSnapshots()[kept]));
+    } else if (document) {
         document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(change->itemNew.lParam));
+    }
     result = 0;
     return true;
 }

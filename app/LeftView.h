@@ -9,6 +9,9 @@
 
 #include <commctrl.h>
 
+#include <string>
+#include <vector>
+
 class CCBData;
 class CCBDataArray;
 
@@ -24,6 +27,9 @@ public:
 
     // The selected item's entry; null for the root or when nothing is selected.
     CCBData* GetSelectedEntry() const;
+    // The earlier snapshot whose root is selected (its index in the document's history);
+    // -1 when the selection is anything else.
+    int GetSelectedKept() const;
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -33,6 +39,9 @@ private:
     void AddEntries(const CCBDataArray& snapshot, HTREEITEM parent);
     // Adds the write-back item below the root, or its entries not shown yet.
     void ShowWriteBack();
+    HTREEITEM InsertRoot(const std::wstring& title);
+    int KeptIndexOf(HTREEITEM item) const;
+    std::vector<HTREEITEM> m_keptRoots;  // the earlier snapshots' roots, newest first
     fw::UniqueImageList m_images;
     HTREEITEM m_writeBackItem = nullptr;
     size_t m_writeBackShown = 0;

@@ -4,8 +4,10 @@
 #include "app/KaviloDoc.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "capture/ClipboardOwner.h"
 #include "res/replay_resource.h"
 #include "res/resource.h"
+#include "res/watch_resource.h"
 
 #include <commctrl.h>
 
@@ -18,6 +20,7 @@ namespace {
 constexpr UINT kToolBarId = 0xE800;    // the framework's toolbar ID
 constexpr UINT kFirstPaneId = 0xE900;  // the splitter and its first pane
 constexpr UINT kSecondPaneId = 0xE901;
+constexpr UINT_PTR kWatchTimer = 360;
 
 // The commands that start a long operation; refused while one runs.
 constexpr UINT kLongOperationCommands[] = {ID_EDIT_PASTE, ID_EDIT_PASTE_SPECIAL, ID_EDIT_REPLAY, ID_FILE_OPEN,
@@ -90,6 +93,7 @@ bool CMainFrame::OnCreate()
     if (!m_toolBar.Create(m_hwnd, TBSTYLE_FLAT, WS_CHILD | WS_VISIBLE | CCS_TOP, kToolBarId) ||
         !m_toolBar.LoadToolBar(IDR_MAINFRAME))
         return false;
+    m_toolBar.AddCheckButton(ID_EDIT_WATCH, IDB_WATCH);
     m_allFormatsArea.Create(m_toolBar.GetSafeHwnd(), kAllFormatsAreaId, RGB(255, 252, 244),
                             L"ここにドロップ\r\n(全形式)\r\n▼", false);
     m_chooseFormatArea.Create(m_toolBar.GetSafeHwnd(), kChooseFormatAreaId, RGB(244, 255, 252),
@@ -170,6 +174,63 @@ void CMainFrame::SaveWindowState()
     }
 }
 
+void CMainFrame::SetWatching(bool watching)
+{
+    if (watching == m_watching || !m_hwnd) return;
+    if (watching && !::AddClipboardFormatListener(m_hwnd)) {
+        fw::AfxMessageBox(L"クリップボードを監視できません。");
+        watching = false;
+    } else if (!watching) {
+        ::RemoveClipboardFormatListener(m_hwnd);
+        ::KillTimer(m_hwnd, kWatchTimer);
+        m_pacer = CWatchPacer();
+    }
+    m_watching = watching;
+    if (m_document) m_document->SetWatching(watching);
+    ::CheckMenuItem(::GetMenu(m_hwnd), ID_EDIT_WATCH, MF_BYCOMMAND | (watching ? MF_CHECKED : MF_UNCHECKED));
+    m_toolBar.SetChecked(ID_EDIT_WATCH, watching);
+}
+
+void CMainFrame::OnClipboardUpdate()
+{
+    if (!m_watching) return;
+    m_pacer.Changed(::GetTickCount64());
+    ScheduleWatch(m_pacer.Wait(::GetTickCount64()));
+}
+
+void CMainFrame::ScheduleWatch(uint64_t delay)
+{
+    if (delay == UINT64_MAX) return;
+    ::SetTimer(m_hwnd, kWatchTimer, static_cast<UINT>(std::clamp<uint64_t>(delay, USER_TIMER_MINIMUM, 1000)), nullptr);
+}
+
+void CMainFrame::OnWatchTimer()
+{
+    ::KillTimer(m_hwnd, kWatchTimer);
+    if (!m_watching || !m_document || !m_pacer.Pending()) return;
+    // A capture is running (the watch's own or the user's): the next one follows it.
+    if (m_document->IsBusy() || !::IsWindowEnabled(m_hwnd)) {
+        ScheduleWatch(100);
+        return;
+    }
+    const uint64_t now = ::GetTickCount64();
+    if (!m_pacer.Due(now)) {
+        ScheduleWatch(m_pacer.Wait(now));
+        return;
+    }
+    // Never a snapshot of the program's own replay: it is what the tree shows already.
+    const fw::ComPtr<CReplayDataObject>& replay = m_document->GetClipboardReplay();
+    if (replay && ::OleIsCurrentClipboard(replay.Get()) == S_OK) {
+        m_pacer.Drop();
+        return;
+    }
+    m_pacer.Start(now);
+    m_document->CaptureForWatch(fw::GetProfileInt(L"Settings", L"WatchListOnly", 0) != 0);
+    m_pacer.Finished(::GetTickCount64());
+    // Changes during the capture are taken by the next one.
+    if (m_pacer.Pending()) ScheduleWatch(m_pacer.Wait(::GetTickCount64()));
+}
+
 void CMainFrame::OnSetDefaultView()
 {
     fw::Window* right = fw::Window::FromHandle(m_splitter.GetPane(1));
@@ -195,13 +256,30 @@ bool CMainFrame::RouteCommand(UINT id)
             if (m_document) m_document->OnEditPasteSpecial();
             return true;
         case ID_EDIT_REPLAY:
-            if (m_document) m_document->OnEditReplay(m_leftView.GetSelectedEntry());
+            if (m_document && m_leftView.GetSelectedKept() >= 0) {
+                m_document->OnEditReplayKept(static_cast<size_t>(m_leftView.GetSelectedKept()));
+            } else if (m_document) {
+                m_document->OnEditReplay(m_leftView.GetSelectedEntry());
+            }
+            return true;
+        case ID_EDIT_WATCH:
+            SetWatching(!m_watching);
+            return true;
+        case ID_EDIT_COMPARE:
+            if (m_document) m_document->CompareRoot(m_leftView.GetSelectedKept());
+            return true;
+        case ID_EDIT_COMPARE_FILE:
+            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept());
+            return true;
+        case ID_EDIT_REMOVE_SNAPSHOT:
+            if (m_document && m_leftView.GetSelectedKept() >= 0)
+                m_document->RemoveKeptSnapshot(static_cast<size_t>(m_leftView.GetSelectedKept()));
             return true;
         case ID_FILE_OPEN:
             if (m_document) m_document->OnFileOpen();
             return true;
         case ID_FILE_SAVE_AS:
-            if (m_document) m_document->OnFileSaveAs();
+            if (m_document) m_document->OnFileSaveAs(m_leftView.GetSelectedKept());
             return true;
         default:
             break;
@@ -290,7 +368,17 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             SaveWindowState();
             ::DestroyWindow(m_hwnd);
             return 0;
+        case WM_CLIPBOARDUPDATE:
+            OnClipboardUpdate();
+            return 0;
+        case WM_TIMER:
+            if (wParam == kWatchTimer) {
+                OnWatchTimer();
+                return 0;
+            }
+            return DefaultProc(msg, wParam, lParam);
         case WM_DESTROY:
+            SetWatching(false);
             if (m_document) m_document->SetTitleListener(nullptr);
             ::PostQuitMessage(0);
             return 0;

@@ -7,6 +7,7 @@
 #include "app/DropEntranceWnd.h"
 #include "app/KaviloView.h"
 #include "app/LeftView.h"
+#include "app/WatchPacer.h"
 #include "framework/Splitter.h"
 #include "framework/ToolBar.h"
 #include "framework/Window.h"
@@ -37,6 +38,11 @@ public:
 
     bool m_firstShowing = true;  // the placement is restored only at the first showing
 
+    // The clipboard watch ("編集 → クリップボードを監視" and its toolbar button).
+    bool IsWatching() const { return m_watching; }
+    void SetWatching(bool watching);
+    const CWatchPacer& GetWatchPacer() const { return m_pacer; }
+
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -51,6 +57,10 @@ private:
     // Disables the toolbar's commands that start a long operation while one runs.
     void OnBusyChanged(bool busy);
     bool RouteCommand(UINT id);
+    void OnClipboardUpdate();
+    // Takes the watch's snapshot when it is due, else waits for it with the timer.
+    void OnWatchTimer();
+    void ScheduleWatch(uint64_t delay);
 
     fw::ToolBar m_toolBar;
     CDropEntranceWnd m_allFormatsArea;
@@ -61,4 +71,6 @@ private:
     CKaviloDoc* m_document = nullptr;
     mutable fw::View* m_activeView = nullptr;
     HWND m_lastFocus = nullptr;
+    bool m_watching = false;
+    CWatchPacer m_pacer;
 };

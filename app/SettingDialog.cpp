@@ -4,6 +4,7 @@
 #include "framework/FolderPicker.h"
 #include "framework/MessageBox.h"
 #include "res/dialogs_resource.h"
+#include "res/watch_resource.h"
 
 CSettingDialog::CSettingDialog() : fw::Dialog(IDD_SETTING) {}
 
@@ -12,6 +13,9 @@ BOOL CSettingDialog::OnInitDialog()
     fw::ExchangeInt(GetSafeHwnd(), IDC_SETTING_SIZE_LIMIT, m_sizeLimit, false);
     fw::ExchangeRadio(GetSafeHwnd(), IDC_SETTING_AS_SHELLFOLDER, m_importMode, false);
     SetDlgItemText(IDC_SETTING_FOLDER, m_folder);
+    fw::ExchangeInt(GetSafeHwnd(), IDC_SETTING_KEPT_SNAPSHOTS, m_keptSnapshots, false);
+    fw::ExchangeInt(GetSafeHwnd(), IDC_SETTING_HISTORY_BUDGET, m_historyBudget, false);
+    ::CheckDlgButton(GetSafeHwnd(), IDC_SETTING_WATCH_LIST_ONLY, m_watchListOnly ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
 }
 
@@ -39,6 +43,24 @@ void CSettingDialog::OnOK()
     }
     int sizeLimit = m_sizeLimit, importMode = m_importMode;
     if (!fw::ExchangeInt(GetSafeHwnd(), IDC_SETTING_SIZE_LIMIT, sizeLimit, true)) return;
+    int kept = m_keptSnapshots, budget = m_historyBudget;
+    const auto refuse = [this](int id, const wchar_t* text) {
+        fw::AfxMessageBox(text);
+        ::SendMessageW(GetSafeHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(id)), TRUE);
+    };
+    if (!fw::ExchangeInt(GetSafeHwnd(), IDC_SETTING_KEPT_SNAPSHOTS, kept, true)) return;
+    if (kept < 1 || kept > 100) {
+        refuse(IDC_SETTING_KEPT_SNAPSHOTS, L"保持するスナップショットは 1 から 100 の間で指定してください。");
+        return;
+    }
+    if (!fw::ExchangeInt(GetSafeHwnd(), IDC_SETTING_HISTORY_BUDGET, budget, true)) return;
+    if (budget < 1) {
+        refuse(IDC_SETTING_HISTORY_BUDGET, L"一時ファイルの上限は 1 MB 以上で指定してください。");
+        return;
+    }
+    m_keptSnapshots = kept;
+    m_historyBudget = budget;
+    m_watchListOnly = ::IsDlgButtonChecked(GetSafeHwnd(), IDC_SETTING_WATCH_LIST_ONLY) == BST_CHECKED;
     fw::ExchangeRadio(GetSafeHwnd(), IDC_SETTING_AS_SHELLFOLDER, importMode, true);
     m_folder = std::move(folder);
     m_sizeLimit = sizeLimit;

@@ -144,6 +144,16 @@ std::string BuildJsonReport(const SnapshotReportInput& input)
     Json offered = Json::array();
     for (const std::wstring& text : input.offered) offered.push_back(ToUtf8(text));
     report["offered"] = offered;
+    report["owner"] = nullptr;
+    if (const auto& owner = input.owner) {
+        const auto text = [](const std::optional<std::wstring>& value) {
+            return value ? Json(ToUtf8(*value)) : Json(nullptr);
+        };
+        report["owner"] = {{"image", text(owner->image)},
+                           {"pid", owner->pid ? Json(*owner->pid) : Json(nullptr)},
+                           {"windowClass", text(owner->windowClass)}};
+    }
+    if (!input.taken.empty()) report["taken"] = ToUtf8(input.taken);
     report["entries"] = input.snapshot ? JsonEntries(*input.snapshot, input, L"") : Json::array();
-    return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return report.dump(input.oneLine ? -1 : 2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "capture/CBDataArray.h"
+#include "capture/ClipboardOwner.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,13 +14,17 @@ struct SnapshotReportInput {
     std::wstring title;
     std::vector<std::wstring> offered;
     const CCBDataArray* snapshot = nullptr;
-    std::wstring saveFolder;  // empty: nothing is saved
+    std::wstring saveFolder;               // empty: nothing is saved
+    std::optional<CClipboardOwner> owner;  // JSON "owner": null when the snapshot has none
+    std::wstring taken;                    // JSON "taken" when not empty (the watch's lines)
+    bool oneLine = false;                  // JSON on one line, for JSON Lines
 };
 
 // UTF-8 text: the title, "提供された形式:" with one description a line, then one line
 // per entry (indented by depth) with its display text and its rows below it.
 std::string BuildTextReport(const SnapshotReportInput& input);
-// UTF-8 JSON: {"title", "offered": [...], "entries": [{"text", "rows", "children", "file"?}]}.
+// UTF-8 JSON: {"title", "offered": [...], "owner": {"image", "pid", "windowClass"} or null,
+// "taken"?, "entries": [{"text", "rows", "children", "file"?}]}.
 std::string BuildJsonReport(const SnapshotReportInput& input);
 
 // A file name made safe: no characters the file system refuses, no device names, no

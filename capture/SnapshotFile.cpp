@@ -623,6 +623,12 @@ SnapshotFileResult SaveSnapshotFile(const std::wstring& path, const CSnapshotInf
         manifest.taken = Utf8(info.taken);
         manifest.how = Utf8(info.how);
         manifest.offered = Utf8All(info.offered);
+        if (info.owner) {
+            ManifestOwner& owner = manifest.owner.emplace();
+            if (info.owner->image) owner.image = Utf8(*info.owner->image);
+            owner.pid = info.owner->pid;
+            if (info.owner->windowClass) owner.windowClass = Utf8(*info.owner->windowClass);
+        }
         bool ok = false;
         try {
             ok = writer.WriteEntries(snapshot, manifest.entries) && writer.WriteManifest(manifest) &&
@@ -686,6 +692,13 @@ SnapshotFileResult OpenSnapshotFile(const std::wstring& path, CSnapshotInfo& inf
     info.taken = Wide(manifest.manifest.taken);
     info.how = Wide(manifest.manifest.how);
     info.program = Wide(manifest.manifest.program);
+    info.owner.reset();
+    if (const std::optional<ManifestOwner>& owner = manifest.manifest.owner) {
+        CClipboardOwner& kept = info.owner.emplace();
+        if (owner->image) kept.image = Wide(*owner->image);
+        kept.pid = owner->pid;
+        if (owner->windowClass) kept.windowClass = Wide(*owner->windowClass);
+    }
     snapshot = std::move(opened);
     return {SnapshotFileStatus::Done, L""};
 }

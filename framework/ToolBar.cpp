@@ -92,4 +92,27 @@ int ToolBar::GetHeight() const
     return rect.bottom - rect.top;
 }
 
+bool ToolBar::AddCheckButton(UINT commandId, UINT bitmapId)
+{
+    TBADDBITMAP bitmap = {::GetModuleHandleW(nullptr), bitmapId};
+    const LRESULT image = ::SendMessageW(m_hwnd, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&bitmap));
+    if (image < 0) return false;
+    TBBUTTON button = {};
+    button.iBitmap = static_cast<int>(image);
+    button.idCommand = static_cast<int>(commandId);
+    button.fsStyle = BTNS_CHECK;
+    button.fsState = TBSTATE_ENABLED;
+    return ::SendMessageW(m_hwnd, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)) != FALSE;
+}
+
+void ToolBar::SetChecked(UINT commandId, bool checked)
+{
+    ::SendMessageW(m_hwnd, TB_CHECKBUTTON, commandId, MAKELPARAM(checked ? TRUE : FALSE, 0));
+}
+
+bool ToolBar::IsChecked(UINT commandId) const
+{
+    return ::SendMessageW(m_hwnd, TB_ISBUTTONCHECKED, commandId, 0) != 0;
+}
+
 }  // namespace fw

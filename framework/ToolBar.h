@@ -16,6 +16,10 @@ public:
     // Makes the item at `index` a separator `width` pixels wide.
     void SetSeparatorWidth(int index, int width);
     int GetHeight() const;
+    // Appends a check button showing the bitmap resource (one image of the toolbar's size).
+    bool AddCheckButton(UINT commandId, UINT bitmapId);
+    void SetChecked(UINT commandId, bool checked);
+    bool IsChecked(UINT commandId) const;
 };
 
 }  // namespace fw

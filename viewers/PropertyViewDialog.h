@@ -18,8 +18,10 @@ public:
     // Lists the entry's rows; null empties the list. The entry must outlive its display:
     // the viewer host shows null (or another entry) before a snapshot goes.
     void ShowEntry(CCBData* entry);
-    // Lists the offered formats; no entry is shown afterwards.
-    void ShowOfferedFormats(const std::vector<std::wstring>& offeredTexts);
+    // Lists the offered formats, then the root's own rows (the owner); no entry is shown
+    // afterwards.
+    void ShowOfferedFormats(const std::vector<std::wstring>& offeredTexts,
+                            const std::vector<std::wstring>& rootRows = {});
     CCBData* GetShownEntry() const { return m_entry; }
 
     // The widths of columns 0 and 1 in pixels; 0 while the page has no window.

@@ -124,6 +124,40 @@ public:
         return true;
     }
 
+    // A string or null; absent is null too.
+    bool NullableString(const Json& object, const char* key, const std::string& path, std::optional<std::string>& out)
+    {
+        const auto it = object.find(key);
+        if (it == object.end() || it->is_null()) return true;
+        std::string value;
+        if (!String(object, key, path, value, true)) return false;
+        out = std::move(value);
+        return true;
+    }
+
+    // {"image", "pid", "windowClass"}, each optional and nullable.
+    bool Owner(const Json& object, std::optional<ManifestOwner>& out)
+    {
+        const auto it = object.find("owner");
+        if (it == object.end() || it->is_null()) return true;
+        if (!it->is_object()) {
+            FailMember("owner");
+            return false;
+        }
+        ManifestOwner owner;
+        const auto pid = it->find("pid");
+        if (pid != it->end() && !pid->is_null()) {
+            uint32_t value = 0;
+            if (!Integer(*it, "pid", "owner.", value, true)) return false;
+            owner.pid = value;
+        }
+        if (!NullableString(*it, "image", "owner.", owner.image) ||
+            !NullableString(*it, "windowClass", "owner.", owner.windowClass))
+            return false;
+        out = std::move(owner);
+        return true;
+    }
+
     bool Strings(const Json& object, const char* key, const std::string& path, std::vector<std::string>& out)
     {
         const auto it = object.find(key);
@@ -333,11 +367,12 @@ ManifestReadResult ReadChecked(std::string_view text)
         return result;
     }
     uint64_t entryCount = 0, streamCount = 0;
-    const bool read =
-        reader.String(root, "program", "", m.program, false) && reader.String(root, "title", "", m.title, false) &&
-        reader.String(root, "taken", "", m.taken, false) && reader.String(root, "how", "", m.how, false) &&
-        reader.Strings(root, "offered", "", m.offered) && reader.Integer(root, "entryCount", "", entryCount, true) &&
-        reader.Integer(root, "streamCount", "", streamCount, true);
+    const bool read = reader.String(root, "program", "", m.program, false) &&
+                      reader.String(root, "title", "", m.title, false) &&
+                      reader.String(root, "taken", "", m.taken, false) &&
+                      reader.String(root, "how", "", m.how, false) && reader.Strings(root, "offered", "", m.offered) &&
+                      reader.Owner(root, m.owner) && reader.Integer(root, "entryCount", "", entryCount, true) &&
+                      reader.Integer(root, "streamCount", "", streamCount, true);
     if (read) {
         const auto entries = root.find("entries");
         if (entries == root.end()) {
@@ -441,6 +476,12 @@ std::string WriteSnapshotManifest(const SnapshotManifest& manifest)
     root["taken"] = manifest.taken;
     root["how"] = manifest.how;
     root["offered"] = manifest.offered;
+    if (manifest.owner) {
+        const auto nullable = [](const auto& value) { return value ? OrderedJson(*value) : OrderedJson(nullptr); };
+        root["owner"] = {{"image", nullable(manifest.owner->image)},
+                         {"pid", nullable(manifest.owner->pid)},
+                         {"windowClass", nullable(manifest.owner->windowClass)}};
+    }
     root["entryCount"] = entryCount;
     root["streamCount"] = streamCount;
     root["entries"] = std::move(entries);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,14 @@ struct ManifestEntry {
     std::vector<ManifestEntry> children;
 };
 
+// Who put a clipboard snapshot's data there; each member may be unknown (null in the file).
+struct ManifestOwner {
+    std::optional<std::string> image;  // the owner process's full image path, UTF-8
+    std::optional<uint32_t> pid;
+    std::optional<std::string> windowClass;
+    bool operator==(const ManifestOwner&) const = default;
+};
+
 struct SnapshotManifest {
     int version = kSnapshotFormatVersion;
     std::string program;  // the program and version that wrote the file
@@ -80,6 +89,7 @@ struct SnapshotManifest {
     std::string taken;  // when, as ISO 8601 UTC
     std::string how;    // "paste", "paste-special", "drop", "drop-special", "console"
     std::vector<std::string> offered;
+    std::optional<ManifestOwner> owner;  // clipboard snapshots; absent for drops and older files
     std::vector<ManifestEntry> entries;
 };
 

@@ -6,6 +6,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "res/resource.h"
+#include "res/watch_resource.h"
 #include "tests/ControlReading.h"
 #include "tests/ImportPatch.h"
 #include "tests/app/AppFixture.h"
@@ -102,11 +103,12 @@ TEST_F(MainFrame, FirstStartShowsAnUntitledWindowWithToolbarDropAreasAndTree)
     EXPECT_EQ(fw::GetMainWindow(), frame);
 
     fw::ToolBar& toolBar = m_frame->GetToolBar();
-    ASSERT_EQ(toolBar.GetCount(), 4);
+    ASSERT_EQ(toolBar.GetCount(), 5);
     EXPECT_EQ(toolBar.GetItemID(0), static_cast<UINT>(ID_EDIT_PASTE));
     EXPECT_EQ(toolBar.GetItemID(1), static_cast<UINT>(ID_EDIT_PASTE_SPECIAL));
     EXPECT_EQ(toolBar.GetItemID(2), 0u);
     EXPECT_EQ(toolBar.GetItemID(3), static_cast<UINT>(ID_SET_DEFAULT_VIEW));
+    EXPECT_EQ(toolBar.GetItemID(4), static_cast<UINT>(ID_EDIT_WATCH));  // a check button, off
     const RECT separator = toolBar.GetItemRect(2);
     EXPECT_EQ(separator.right - separator.left, 200);
     // The two areas fill the separator, 100 pixels each.
@@ -644,9 +646,13 @@ TEST_F(MainFrame, SelectingItemsShowsTheirPropertiesAndTheSetDefaultCommandStore
     TreeView_SelectItem(tree, root);
     PumpPending();
     rows = ListRows(list);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"フォーマット"), std::wstring(L"CF_UNICODETEXT")));
     EXPECT_EQ(rows[1], std::make_pair(std::wstring(), std::wstring(L"CF_TEXT")));
+    // Then who put the data there: this process, through the OLE clipboard's window.
+    EXPECT_EQ(rows[2].first, L"所有者");
+    EXPECT_EQ(rows[3], std::make_pair(std::wstring(L"所有者のプロセス ID"), std::to_wstring(::GetCurrentProcessId())));
+    EXPECT_EQ(rows[4].first, L"所有者のウィンドウ クラス");
     // With the root shown, the command has no entry to store a tab for.
     fw::DeleteAppRegistryKey();
     Command(ID_SET_DEFAULT_VIEW);

@@ -3,6 +3,7 @@
 
 #include "framework/MessageBox.h"
 #include "res/dialogs_resource.h"
+#include "res/watch_resource.h"
 #include "tests/ModalScript.h"
 #include "tests/TestSupport.h"
 
@@ -159,6 +160,43 @@ TEST(SettingDialog, FolderIsCheckedBeforeTheNumberAndTheDialogStaysOpenOnEither)
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dialog.m_sizeLimit, 2147483647);
     EXPECT_EQ(dialog.m_folder, scratch.Path());
+}
+
+TEST(SettingDialog, HistoryCountIsOneToAHundredAndTheWatchModeIsACheckBox)
+{
+    fw::MessageBoxRecorder boxes;
+    CSettingDialog dialog;
+    dialog.m_sizeLimit = 1;
+    std::wstring shownKept, shownBudget;
+    std::vector<std::wstring> afterZero, afterTooMany, afterNoBudget;
+    const INT_PTR result = RunSettings(dialog, [&](HWND hwnd) {
+        shownKept = Text(hwnd, IDC_SETTING_KEPT_SNAPSHOTS);
+        shownBudget = Text(hwnd, IDC_SETTING_HISTORY_BUDGET);
+        EXPECT_FALSE(Checked(hwnd, IDC_SETTING_WATCH_LIST_ONLY));
+        ::SetDlgItemTextW(hwnd, IDC_SETTING_KEPT_SNAPSHOTS, L"0");
+        Click(hwnd, IDOK);
+        afterZero = boxes.Texts();
+        ::SetDlgItemTextW(hwnd, IDC_SETTING_KEPT_SNAPSHOTS, L"101");
+        Click(hwnd, IDOK);
+        afterTooMany = boxes.Texts();
+        ::SetDlgItemTextW(hwnd, IDC_SETTING_KEPT_SNAPSHOTS, L"100");
+        ::SetDlgItemTextW(hwnd, IDC_SETTING_HISTORY_BUDGET, L"0");
+        Click(hwnd, IDOK);
+        afterNoBudget = boxes.Texts();
+        ::SetDlgItemTextW(hwnd, IDC_SETTING_HISTORY_BUDGET, L"64");
+        ::SendDlgItemMessageW(hwnd, IDC_SETTING_WATCH_LIST_ONLY, BM_CLICK, 0, 0);
+        Click(hwnd, IDOK);
+    });
+    EXPECT_EQ(shownKept, L"1");
+    EXPECT_EQ(shownBudget, L"1024");
+    EXPECT_EQ(afterZero, std::vector<std::wstring>{L"保持するスナップショットは 1 から 100 の間で指定してください。"});
+    EXPECT_EQ(afterTooMany.size(), 2u);
+    ASSERT_EQ(afterNoBudget.size(), 3u);
+    EXPECT_EQ(afterNoBudget.back(), L"一時ファイルの上限は 1 MB 以上で指定してください。");
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.m_keptSnapshots, 100);
+    EXPECT_EQ(dialog.m_historyBudget, 64);
+    EXPECT_TRUE(dialog.m_watchListOnly);
 }
 
 TEST(SettingDialog, CancelledFolderPickerLeavesTheFieldAsItWas)

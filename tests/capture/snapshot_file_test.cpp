@@ -84,8 +84,10 @@ protected:
     {
         SourceFixture::SetUp();
         m_path = m_dir / L"snapshot.kavilo";
-        m_info = {
-            L"クリップボード#7", {L"CF_UNICODETEXT", L"\"Orvetta Refused\""}, L"2026-12-08T07:50:37Z", L"paste", L""};
+        m_info.title = L"クリップボード#7";
+        m_info.offered = {L"CF_UNICODETEXT", L"\"Orvetta Refused\""};
+        m_info.taken = L"2026-12-08T07:50:37Z";
+        m_info.how = L"paste";
     }
 
     // Text, a refused format, an empty block, a stream over one 1 MiB step, a registered

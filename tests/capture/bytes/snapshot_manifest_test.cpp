@@ -235,3 +235,42 @@ TEST(SnapshotManifest, NestingAsDeepAsACaptureWalks)
     EXPECT_FALSE(brackets.ok);
     EXPECT_NE(brackets.problem.find("深すぎ"), std::string::npos) << brackets.problem;
 }
+
+TEST(SnapshotManifest, OwnerIsOptionalAndEachOfItsMembersMayBeUnknown)
+{
+    SnapshotManifest known = Sample();
+    known.owner = ManifestOwner{"C:\\Windows\\notepad.exe", 4242, "Notepad"};
+    const ManifestReadResult full = ReadSnapshotManifest(WriteSnapshotManifest(known));
+    ASSERT_TRUE(full.ok) << full.problem;
+    EXPECT_EQ(full.manifest.owner, known.owner);
+
+    // Unknown parts are written as null and read back as unknown.
+    SnapshotManifest partly = Sample();
+    partly.owner = ManifestOwner{std::nullopt, 7, std::nullopt};
+    const Json written = Json::parse(WriteSnapshotManifest(partly));
+    EXPECT_TRUE(written["owner"]["image"].is_null());
+    EXPECT_TRUE(written["owner"]["windowClass"].is_null());
+    EXPECT_EQ(written["version"], 1);  // an optional member keeps the version
+    const ManifestReadResult read = ReadSnapshotManifest(written.dump());
+    ASSERT_TRUE(read.ok) << read.problem;
+    EXPECT_EQ(read.manifest.owner, partly.owner);
+
+    // A file without an owner (a drop, an older writer) has none; null is none too.
+    EXPECT_FALSE(SampleJson().contains("owner"));
+    EXPECT_FALSE(ReadSnapshotManifest(SampleJson().dump()).manifest.owner.has_value());
+    Json nullOwner = SampleJson();
+    nullOwner["owner"] = nullptr;
+    const ManifestReadResult none = ReadSnapshotManifest(nullOwner.dump());
+    ASSERT_TRUE(none.ok) << none.problem;
+    EXPECT_FALSE(none.manifest.owner.has_value());
+
+    // Wrong types are refused like any other member's.
+    for (const Json& bad : {Json("notepad"), Json{{"pid", -1}}, Json{{"pid", "12"}}, Json{{"image", 5}},
+                            Json{{"windowClass", Json::array()}}, Json{{"pid", 1ull << 33}}}) {
+        Json j = SampleJson();
+        j["owner"] = bad;
+        const ManifestReadResult refused = ReadSnapshotManifest(j.dump());
+        EXPECT_FALSE(refused.ok) << bad.dump();
+        EXPECT_NE(refused.problem.find("owner"), std::string::npos) << refused.problem;
+    }
+}

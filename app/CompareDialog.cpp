@@ -1,0 +1,108 @@
+#include "app/CompareDialog.h"
+
+#include "res/watch_resource.h"
+
+#include <commctrl.h>
+
+namespace {
+
+std::wstring SizeText(const CompareNode* node)
+{
+    if (!node) return std::wstring();
+    return node->hasData ? std::to_wstring(node->size) : std::wstring(L"なし");
+}
+
+}  // namespace
+
+std::vector<std::array<std::wstring, 6>> BuildCompareRows(const CompareResult& result)
+{
+    std::vector<std::array<std::wstring, 6>> rows;
+    for (const CompareItem& item : result.items) {
+        std::array<std::wstring, 6> row;
+        row[0] = item.path;
+        switch (item.kind) {
+            case CompareKind::Same:
+                row[1] = L"同じ";
+                break;
+            case CompareKind::OnlyA:
+                row[1] = L"A のみ";
+                break;
+            case CompareKind::OnlyB:
+                row[1] = L"B のみ";
+                break;
+            case CompareKind::Changed:
+                row[1] = item.unreadable ? L"変更 (読めないバイトあり)"
+                         : item.a->media != item.b->media
+                             ? L"変更 (媒体 " + item.a->media + L" / " + item.b->media + L")"
+                             : std::wstring(L"変更");
+                if (item.firstDifference) row[4] = std::to_wstring(*item.firstDifference);
+                row[5] = std::to_wstring(item.differingBytes);
+                break;
+        }
+        row[2] = SizeText(item.a);
+        row[3] = SizeText(item.b);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+CCompareDialog::CCompareDialog(const CompareResult& result, std::wstring titleA, std::wstring titleB)
+    : fw::Dialog(IDD_COMPARE), m_result(result), m_titleA(std::move(titleA)), m_titleB(std::move(titleB))
+{
+}
+
+BOOL CCompareDialog::OnInitDialog()
+{
+    SetDlgItemText(IDC_COMPARE_HEADER, L"A: " + m_titleA + L"\r\nB: " + m_titleB);
+    HWND list = GetDlgItem(IDC_COMPARE_LIST);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    const wchar_t* const captions[] = {L"形式", L"比較", L"サイズ A", L"サイズ B", L"最初の違い", L"違うバイト数"};
+    const int widths[] = {220, 110, 80, 80, 80, 80};
+    for (int i = 0; i < 6; ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | (i >= 2 ? LVCF_FMT : 0);
+        column.fmt = LVCFMT_RIGHT;
+        column.pszText = const_cast<wchar_t*>(captions[i]);
+        column.cx = widths[i];
+        ListView_InsertColumn(list, i, &column);
+    }
+    const auto rows = BuildCompareRows(m_result);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(r);
+        item.pszText = const_cast<wchar_t*>(rows[r][0].c_str());
+        const int at = ListView_InsertItem(list, &item);
+        for (int c = 1; c < 6; ++c) ListView_SetItemText(list, at, c, const_cast<wchar_t*>(rows[r][c].c_str()));
+    }
+    Layout();
+    return TRUE;
+}
+
+void CCompareDialog::Layout()
+{
+    RECT client = {};
+    ::GetClientRect(GetSafeHwnd(), &client);
+    HWND list = GetDlgItem(IDC_COMPARE_LIST);
+    HWND close = GetDlgItem(IDCANCEL);
+    RECT button = {};
+    ::GetWindowRect(close, &button);
+    const int bw = button.right - button.left, bh = button.bottom - button.top;
+    RECT header = {};
+    ::GetWindowRect(GetDlgItem(IDC_COMPARE_HEADER), &header);
+    ::MapWindowPoints(nullptr, GetSafeHwnd(), reinterpret_cast<POINT*>(&header), 2);
+    const int margin = header.left;
+    ::MoveWindow(close, client.right - margin - bw, client.bottom - margin - bh, bw, bh, TRUE);
+    ::MoveWindow(list, margin, header.bottom + margin, client.right - 2 * margin,
+                 client.bottom - header.bottom - 3 * margin - bh, TRUE);
+}
+
+bool CCompareDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result)
+{
+    if (msg == WM_SIZE) {
+        Layout();
+        result = 0;
+        return true;
+    }
+    return fw::Dialog::OnMessage(msg, wParam, lParam, result);
+}
