@@ -150,7 +150,7 @@ void CHexViewCtrl::RecalcLayout()
     m_visibleLines = std::max(0, static_cast<int>(client.bottom - 2 * kTopMargin) / m_charHeight);
     m_maxTopLine = HexMaxTopLine(m_lineCount, m_visibleLines);
     m_topLine = std::min(m_topLine, m_maxTopLine);
-    m_scrollScale = HexScrollScale(m_maxTopLine);
+    m_scrollScale = HexScrollScale(m_lineCount);
 
     SCROLLINFO vertical = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS);
     vertical.nMin = 0;
@@ -626,9 +626,11 @@ void CHexViewCtrl::EndDrag()
 void CHexViewCtrl::OnLButtonDblClk(int x, int y)
 {
     const HexPos pos = PositionAt(x, y, false);
-    SetCaret(pos.line, pos.column, false);
-    if (m_caret.column > 0) WordLeft(false);
-    if (m_caret.column < LineWidth(m_caret.line)) WordRight(true);
+    const HexColumnSpan word = HexWordAtColumn(FormatLine(pos.line), pos.column);
+    SetCaret(pos.line, word.from, false);
+    if (!word.Empty()) SetCaret(pos.line, word.to, true);
+    EnsureCaretVisible();
+    ::UpdateWindow(m_hwnd);
 }
 
 void CHexViewCtrl::OnMouseWheel(int delta)

@@ -338,6 +338,23 @@ TEST_F(HexViewCtrl, ExportWritesExactlyTheSelectedBytes)
     EXPECT_FALSE(testing_support::FileExists(dir / L"full.bin"));
 }
 
+TEST_F(HexViewCtrl, ScrollRangeFitsAtAndAroundEveryPowerOfTwo)
+{
+    // At 16 bytes a line, 32, 64, 128 and 256 GiB are exactly 2^31 ... 2^34 lines.
+    for (int shift = 35; shift <= 38; ++shift) {
+        for (const long long delta : {-32ll, -16ll, -1ll, 0ll, 1ll, 16ll, 17ll}) {
+            const uint64_t size = (1ull << shift) + static_cast<uint64_t>(delta);
+            Show(size);
+            SCROLLINFO info = {};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_RANGE | SIF_PAGE;
+            ::GetScrollInfo(m_ctrl.GetSafeHwnd(), SB_VERT, &info);
+            EXPECT_EQ(static_cast<uint64_t>(info.nMax), m_ctrl.GetLineCount() / m_ctrl.GetScrollScale()) << size;
+            EXPECT_GT(info.nMax, 0x3FFFFFFF) << size;
+        }
+    }
+}
+
 TEST_F(HexViewCtrl, SixtyFourGibibytesScrollToTheirLastLine)
 {
     const uint64_t size = 64ull << 30;
@@ -359,7 +376,9 @@ TEST_F(HexViewCtrl, SixtyFourGibibytesScrollToTheirLastLine)
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
     ::GetScrollInfo(m_ctrl.GetSafeHwnd(), SB_VERT, &info);
-    EXPECT_LE(static_cast<uint64_t>(info.nMax), 0x7FFFFFFFu);
+    // A range that overflowed comes back empty or negative: the bar must span the lines.
+    EXPECT_EQ(static_cast<uint64_t>(info.nMax), m_ctrl.GetLineCount() / m_ctrl.GetScrollScale());
+    EXPECT_GT(info.nMax, 0x3FFFFFFF);
     info.fMask = SIF_POS;
     info.nPos = info.nMax - static_cast<int>(info.nPage) + 1;
     ::SetScrollInfo(m_ctrl.GetSafeHwnd(), SB_VERT, &info, FALSE);
@@ -470,4 +489,11 @@ TEST_F(HexViewCtrl, MouseSelectsSnapsAndScrollsWhileHeldBelowTheWindow)
     EXPECT_EQ(m_ctrl.GetSelectionEnd(), (HexPos{0, 12}));
     EXPECT_EQ(m_ctrl.GetSelectedByteRange().begin, 1u);
     EXPECT_EQ(m_ctrl.GetSelectedByteRange().end, 2u);
+    // The first digit of a pair is the same pair, not the one before.
+    ::SendMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, PointOf(0, 9));
+    EXPECT_EQ(m_ctrl.GetSelectionStart(), (HexPos{0, 9}));
+    EXPECT_EQ(m_ctrl.GetSelectedByteRange().begin, 1u);
+    ::SendMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, PointOf(0, 6));
+    EXPECT_EQ(m_ctrl.GetSelectionStart(), (HexPos{0, 6}));
+    EXPECT_EQ(m_ctrl.GetSelectedByteRange().begin, 0u);
 }
