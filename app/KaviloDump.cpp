@@ -5,6 +5,7 @@
 //   kavilo-dump [--format NAME] [--json] [--save DIR] [--write FILE]
 //   kavilo-dump --read FILE [--json] [--save DIR]
 //   kavilo-dump [--format NAME | --read FILE] --offer [--seconds N]
+//   kavilo-dump [--read FILE] (--find TEXT | --find-hex "HEX BYTES") [--json]
 //
 // --offer puts the capture or the saved snapshot back on the clipboard and serves it
 // until Enter, Ctrl+C or N seconds, then leaves on the clipboard what can be kept without
@@ -14,6 +15,10 @@
 // "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
 // 1 the clipboard could not be read or captured, or a snapshot file not read or written,
 // 2 bad arguments.
+// --find searches every entry's bytes (nested ones too) for TEXT as UTF-8, UTF-16LE and the
+// ANSI code page, --find-hex for the bytes given, and prints one hit a line instead of the
+// report; the exit status is then 0 with hits, 1 without, 2 for a bad pattern.
+#include "app/FindReport.h"
 #include "app/FormatChoice.h"
 #include "app/SnapshotReport.h"
 #include "capture/CBData.h"
@@ -112,7 +117,8 @@ int Usage(const std::wstring& problem)
     Error(
         L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ] [--write ファイル]\n"
         L"       kavilo-dump --read ファイル [--json] [--save フォルダ]\n"
-        L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]");
+        L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]\n"
+        L"       kavilo-dump [--read ファイル] (--find 文字列 | --find-hex \"16進数\") [--json]");
     return 2;
 }
 
@@ -221,6 +227,19 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
     return status;
 }
 
+// Prints every hit of `query` in the snapshot; 0 with hits, 1 without or when stopped.
+int Find(const CCBDataArray& snapshot, const FindQuery& query, bool json)
+{
+    std::vector<SnapshotFindHit> hits;
+    std::wstring error;
+    const bool done = FindInSnapshot(
+        snapshot, query, ::GetACP(), [&](const SnapshotFindHit& hit) { hits.push_back(hit); },
+        [](uint64_t, uint64_t) { return !g_stop; }, error);
+    if (!error.empty()) Error(error);
+    Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildFindJsonReport(hits) : BuildFindTextReport(hits));
+    return done && !hits.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -230,6 +249,7 @@ int wmain(int argc, wchar_t** argv)
     bool json = false;
     bool offer = false;
     DWORD seconds = 0;
+    std::optional<FindQuery> find;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--json") {
@@ -250,6 +270,11 @@ int wmain(int argc, wchar_t** argv)
             readFile = argv[++i];
         } else if (arg == L"--write" && i + 1 < argc) {
             writeFile = argv[++i];
+        } else if ((arg == L"--find" || arg == L"--find-hex") && i + 1 < argc) {
+            if (find) return Usage(L"--find と --find-hex は一つだけ指定できます。");
+            find = FindQuery{};
+            find->text = argv[++i];
+            find->hex = arg == L"--find-hex";
         } else if (arg == L"--help" || arg == L"-h") {
             return Usage(L"");
         } else {
@@ -259,6 +284,13 @@ int wmain(int argc, wchar_t** argv)
     if (!readFile.empty() && (formatName || !writeFile.empty()))
         return Usage(L"--read は --format、--write と一緒には使えません。");
     if (seconds && !offer) return Usage(L"--seconds は --offer と使います。");
+    if (find) {
+        if (offer || !saveFolder.empty() || !writeFile.empty())
+            return Usage(L"--find、--find-hex は --offer、--save、--write と一緒には使えません。");
+        std::wstring problem;
+        BuildFindPatterns(*find, ::GetACP(), problem);
+        if (!problem.empty()) return Usage(problem);
+    }
 
     // Messages the program would show in a box go to stderr instead.
     fw::MessageBoxRecorder boxes;
@@ -303,7 +335,9 @@ int wmain(int argc, wchar_t** argv)
         }
         ReportMessages(boxes, 0);
         const size_t shown = boxes.Boxes().size();
-        if (report && !offer) {
+        if (report && find) {
+            status = snapshot ? Find(*snapshot, *find, json) : 1;
+        } else if (report && !offer) {
             SnapshotReportInput input;
             input.title = info.title;
             input.offered = info.offered;

@@ -4,7 +4,9 @@
 #include "framework/MessageBox.h"
 #include "tests/ControlReading.h"
 #include "tests/ImportPatch.h"
+#include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
+#include "viewers/ViewerProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +24,13 @@ struct Source {
     uint64_t size = 0;
     uint64_t available = UINT64_MAX;
     int calls = 0;
+    int pieces = 0;  // reads of 1 MiB at a time, as copy and export make
 
     static uint32_t Read(uint64_t offset, uint32_t count, void* destination, void* context, uintptr_t)
     {
         auto* self = static_cast<Source*>(context);
         ++self->calls;
+        if (count >= 0x100000) ++self->pieces;
         const uint32_t n =
             offset >= self->available ? 0 : static_cast<uint32_t>(std::min<uint64_t>(count, self->available - offset));
         auto* bytes = static_cast<uint8_t*>(destination);
@@ -259,6 +263,63 @@ TEST_F(HexViewCtrl, BytesASourceCannotDeliverAreZerosAndAreNotHandedOut)
     EXPECT_EQ(boxes.Texts().size(), 2u);
     EXPECT_EQ(boxes.Texts().back(), L"ファイルを読み込めません。");
     EXPECT_FALSE(testing_support::FileExists(dir / L"part.bin"));
+}
+
+namespace {
+
+// What the last progress window saw, kept when it goes.
+struct ProgressSeen {
+    size_t steps = 0;
+    int opened = 0, closed = 0;
+} g_seen;
+
+// The progress window the control's long operations get: one that asks to stop after two steps.
+struct StoppingProgress : testing_support::TestProgress {
+    StoppingProgress() : TestProgress(2) {}
+    ~StoppingProgress() override { g_seen = {m_items.size(), m_opened, m_closed}; }
+    static std::unique_ptr<ICaptureProgress> Make(const std::wstring&) { return std::make_unique<StoppingProgress>(); }
+};
+
+struct ProgressInstalled {
+    ProgressInstalled()
+    {
+        CViewerOperation::SetDelayForTests(0);
+        SetViewerProgressMaker(&StoppingProgress::Make);
+    }
+    ~ProgressInstalled()
+    {
+        SetViewerProgressMaker(nullptr);
+        CViewerOperation::SetDelayForTests(300);
+    }
+};
+
+}  // namespace
+
+// Copy and export of a large selection step through the progress window 1 MiB at a time;
+// Stop leaves the clipboard as it was and no file behind.
+TEST_F(HexViewCtrl, StoppedCopyAndExportLeaveNothingBehind)
+{
+    Show(64 * 0x100000);
+    Command(57642);
+    ProgressInstalled installed;
+    PutClipboardText(L"kept");
+    fw::MessageBoxRecorder boxes;
+    Command(57634);
+    EXPECT_EQ(g_seen.steps, 2u);
+    EXPECT_EQ(g_seen.opened, 1);
+    EXPECT_EQ(g_seen.closed, 1);
+    EXPECT_EQ(m_source.pieces, 2);  // two pieces read, then it stopped
+    EXPECT_EQ(ClipboardText(), L"kept");
+
+    testing_support::ScratchDir dir;
+    fw::FileDialogAnswer answer(dir / L"stopped.bin");
+    m_source.pieces = 0;
+    g_seen = {};
+    Command(32793);
+    EXPECT_EQ(g_seen.steps, 2u);
+    EXPECT_EQ(m_source.pieces, 2);
+    EXPECT_FALSE(testing_support::FileExists(dir / L"stopped.bin"));
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(HexViewCtrl, ASelectionBeyondFourGibibytesIsNotCopiedAndSaysSo)

@@ -391,3 +391,28 @@ std::wstring CheckPatternLength(size_t length, uint64_t dataSize)
     if (length > dataSize) return L"検索パターンがデータより長いです。";
     return {};
 }
+
+bool ParseOffsetText(std::wstring_view text, bool decimal, uint64_t& value)
+{
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+        text.remove_prefix(2);
+        decimal = false;
+    } else if (!text.empty() && text[0] == L'#') {
+        text.remove_prefix(1);
+        decimal = true;
+    }
+    if (text.empty()) return false;
+    const uint64_t base = decimal ? 10 : 16;
+    uint64_t result = 0;
+    for (const wchar_t c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0 || static_cast<uint64_t>(digit) >= base) return false;
+        if (__builtin_mul_overflow(result, base, &result) ||
+            __builtin_add_overflow(result, static_cast<uint64_t>(digit), &result))
+            return false;
+    }
+    value = result;
+    return true;
+}

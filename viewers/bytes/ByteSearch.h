@@ -82,3 +82,8 @@ std::vector<uint8_t> Utf16LePatternBytes(std::wstring_view text);
 // The message for a pattern of `length` bytes that cannot be searched in `dataSize` bytes
 // (empty, over the limit, longer than the data); empty when it can.
 std::wstring CheckPatternLength(size_t length, uint64_t dataSize);
+
+// An offset as the user types it: "0x1f" or plain digits in hex, "#31" in decimal, plain
+// digits in decimal when `decimal` is set; white space around it is ignored. False for
+// anything else and for values beyond 64 bits.
+bool ParseOffsetText(std::wstring_view text, bool decimal, uint64_t& value);

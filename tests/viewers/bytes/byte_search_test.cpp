@@ -208,3 +208,20 @@ TEST(ByteSearch, BadPatternsSayWhatIsWrong)
     const std::vector<uint8_t> data(10, 0);
     EXPECT_EQ(FindInSource(Over(data), {SearchPattern{}}, {}).end, SearchEnd::NotFound);
 }
+
+TEST(ByteSearch, OffsetsInHexOrDecimal)
+{
+    uint64_t value = 0;
+    EXPECT_TRUE(ParseOffsetText(L" 0x1F ", true, value));
+    EXPECT_EQ(value, 31u);
+    EXPECT_TRUE(ParseOffsetText(L"1f", false, value));
+    EXPECT_EQ(value, 31u);
+    EXPECT_TRUE(ParseOffsetText(L"#31", false, value));
+    EXPECT_EQ(value, 31u);
+    EXPECT_TRUE(ParseOffsetText(L"ffffffffffffffff", false, value));
+    EXPECT_EQ(value, UINT64_MAX);
+    EXPECT_FALSE(ParseOffsetText(L"10000000000000000", false, value));
+    EXPECT_FALSE(ParseOffsetText(L"1f", true, value));
+    EXPECT_FALSE(ParseOffsetText(L"0x", false, value));
+    EXPECT_FALSE(ParseOffsetText(L"#", false, value));
+}
