@@ -4,6 +4,8 @@
 #include "capture/CBData.h"
 #include "res/resource.h"
 
+#include <vector>
+
 const fw::CRuntimeClass CLeftView::classCLeftView = {"CLeftView", &fw::View::classView};
 
 namespace {
@@ -78,6 +80,36 @@ void CLeftView::ShowWriteBack()
     // The property list shows the node's rows, which the last drag has just changed.
     if (TreeView_GetSelection(m_hwnd) == m_writeBackItem)
         document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, const_cast<CCBData*>(&writeBack));
+}
+
+bool CLeftView::SelectEntry(const CCBData* entry)
+{
+    if (!entry || !m_hwnd) return false;
+    // Depth first through the items shown, the way the tree lists them.
+    std::vector<HTREEITEM> pending = {TreeView_GetRoot(m_hwnd)};
+    while (!pending.empty()) {
+        HTREEITEM at = pending.back();
+        pending.pop_back();
+        for (; at; at = TreeView_GetNextSibling(m_hwnd, at)) {
+            TVITEMW item = {};
+            item.mask = TVIF_PARAM;
+            item.hItem = at;
+            TreeView_GetItem(m_hwnd, &item);
+            if (reinterpret_cast<const CCBData*>(item.lParam) == entry) {
+                TreeView_EnsureVisible(m_hwnd, at);
+                if (TreeView_GetSelection(m_hwnd) == at) {
+                    // Selected already: the views are told again, as for a new selection.
+                    if (fw::Document* document = GetDocument())
+                        document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, const_cast<CCBData*>(entry));
+                } else {
+                    TreeView_SelectItem(m_hwnd, at);
+                }
+                return true;
+            }
+            if (HTREEITEM child = TreeView_GetChild(m_hwnd, at)) pending.push_back(child);
+        }
+    }
+    return false;
 }
 
 CCBData* CLeftView::GetSelectedEntry() const

@@ -24,6 +24,8 @@ public:
 
     // The selected item's entry; null for the root or when nothing is selected.
     CCBData* GetSelectedEntry() const;
+    // Selects the item of `entry` (the views show it); false when the tree does not hold it.
+    bool SelectEntry(const CCBData* entry);
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -13,6 +13,8 @@
 
 class CKaviloDoc;
 
+struct SnapshotFindHit;
+
 class CMainFrame : public fw::Window {
 public:
     static const fw::CRuntimeClass classCMainFrame;
@@ -48,6 +50,13 @@ private:
     // Gives the focus back to the control that had it when the window was deactivated.
     bool RestoreFocus();
     void OnSetDefaultView();
+    void OnFindInSnapshot();
+
+public:
+    // Selects the hit's entry, opens its HEX page and selects the match.
+    bool ShowFindHit(const SnapshotFindHit& hit);
+
+private:
     bool RouteCommand(UINT id);
 
     fw::ToolBar m_toolBar;

@@ -11,6 +11,8 @@
 #include "tests/app/AppFixture.h"
 #include "tests/TestDataObject.h"
 #include "tests/TestSupport.h"
+#include "viewers/HexViewDialog.h"
+#include "viewers/SnapshotFind.h"
 
 #include <gtest/gtest.h>
 
@@ -661,4 +663,39 @@ TEST_F(MainFrame, ClosingStoresThePropertyListColumnWidths)
     ::SendMessageW(m_frame->GetSafeHwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"PropCol0", -1), 111);
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"PropCol1", -1), 222);
+}
+
+// A hit of the snapshot-wide find, once chosen: its entry is selected in the tree and its
+// HEX page comes to the front with the match selected.
+TEST_F(MainFrame, AChosenFindHitSelectsItsEntryAndTheMatchInTheHexPage)
+{
+    SetClipboard([](TestDataObject* o) {
+        o->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'i', 0, 0, 0}));
+        o->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta Find")),
+                 GlobalMedium({'x', 'x', 'n', 'e', 'e', 'd', 'l', 'e'}));
+    });
+    Command(ID_EDIT_PASTE);
+    FindQuery query;
+    query.text = L"needle";
+    std::vector<SnapshotFindHit> hits;
+    std::wstring error;
+    ASSERT_TRUE(FindInSnapshot(
+        *m_app->GetDocument()->GetSnapshot(), query, 0, [&hits](const SnapshotFindHit& hit) { hits.push_back(hit); },
+        {}, error));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].offset, 2u);
+    EXPECT_EQ(hits[0].encoding, L"UTF-8");
+    ASSERT_TRUE(m_frame->ShowFindHit(hits[0]));
+    EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(), hits[0].path.back());
+    auto* hex = dynamic_cast<CHexViewDialog*>(m_frame->GetKaviloView().GetActivePage());
+    ASSERT_TRUE(hex);
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().begin, 2u);
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().end, 8u);
+    EXPECT_EQ(::GetFocus(), hex->GetHexView().GetSafeHwnd());
+
+    // An entry the tree does not hold is not shown.
+    CCBData other;
+    SnapshotFindHit gone = hits[0];
+    gone.path = {&other};
+    EXPECT_FALSE(m_frame->ShowFindHit(gone));
 }
