@@ -95,10 +95,7 @@ BOOL CHexViewDialog::OnInitDialog()
 
 void CHexViewDialog::OpenFind()
 {
-    if (!m_findDialog)
-        m_findDialog = std::make_unique<CHexFindDialog>([this](bool backward) {
-            if (Find(backward)) ::SetFocus(m_hexView.GetSafeHwnd());
-        });
+    if (!m_findDialog) m_findDialog = std::make_unique<CHexFindDialog>([this](bool backward) { Find(backward); });
     m_findDialog->Show(::GetAncestor(GetSafeHwnd(), GA_ROOT), m_entry ? FindCodePageOf(*m_entry) : ::GetACP());
 }
 
@@ -130,6 +127,8 @@ bool CHexViewDialog::Find(bool backward)
                      [&operation](uint64_t done, uint64_t total) { return operation.Step(done, total); });
     if (result.end == SearchEnd::Found) {
         m_hexView.SelectBytes(result.hit.offset, patterns[result.hit.pattern].bytes.size());
+        // The selection shows while the control has the focus.
+        ::SetFocus(m_hexView.GetSafeHwnd());
         return true;
     }
     if (result.end == SearchEnd::NotFound)

@@ -28,7 +28,9 @@ CViewerOperation::CViewerOperation(std::wstring what) : m_what(std::move(what)),
 
 CViewerOperation::~CViewerOperation()
 {
-    if (m_progress) m_progress->Close();
+    if (!m_progress) return;
+    m_progress->Close();
+    if (m_focus && ::IsWindow(m_focus)) ::SetFocus(m_focus);
 }
 
 bool CViewerOperation::Step(uint64_t done, uint64_t total)
@@ -38,6 +40,7 @@ bool CViewerOperation::Step(uint64_t done, uint64_t total)
         if (!g_maker || ::GetTickCount64() - m_started < g_delay) return true;
         m_progress = g_maker(m_what);
         if (!m_progress) return true;
+        m_focus = ::GetFocus();
         m_progress->Open();
     }
     m_progress->SetItemText(m_what + L" " + MiB(done) + L" / " + MiB(total) + L" MiB");

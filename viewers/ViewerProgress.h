@@ -33,5 +33,6 @@ private:
     std::wstring m_what;
     std::unique_ptr<ICaptureProgress> m_progress;
     uint64_t m_started;
+    HWND m_focus = nullptr;  // gets the focus back when the progress window goes
     bool m_stopped = false;
 };

@@ -194,6 +194,7 @@ TEST_F(HexViewDialog, FindsForwardBackwardAndAcrossStepsAndSaysWhatIsWrong)
         return std::make_pair(hex.GetSelectedByteRange().begin, hex.GetSelectedByteRange().end);
     };
     EXPECT_EQ(f3(false), std::make_pair(uint64_t{0}, uint64_t{4}));
+    EXPECT_EQ(::GetFocus(), control);  // the selection shows while the control has the focus
     EXPECT_EQ(f3(false), std::make_pair(uint64_t{0x100000 - 2}, uint64_t{0x100000 + 2}));
     EXPECT_EQ(f3(false), std::make_pair(uint64_t{2 * 0x100000 + 10}, uint64_t{2 * 0x100000 + 18}));
     EXPECT_GE(hex.GetTopLine() + hex.GetVisibleLines(), hex.GetCaretPos().line);  // scrolled into view
