@@ -4,6 +4,7 @@
 #include "framework/Profile.h"
 #include "res/hexview_resource.h"
 #include "framework/MessageBox.h"
+#include "res/find_resource.h"
 #include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
 #include "viewers/HexFindDialog.h"
@@ -183,6 +184,23 @@ TEST_F(HexViewDialog, FindsForwardBackwardAndAcrossStepsAndSaysWhatIsWrong)
     HWND control = hex.GetSafeHwnd();
     FindQuery& query = CHexFindDialog::LastQuery();
     query = FindQuery{};
+
+    // Ctrl+F in the control opens the page's find window with the entry's code page; F3
+    // without a query opens it too.
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    ::SendMessageW(control, WM_KEYDOWN, 'F', 0);
+    SetShift(false);
+    ASSERT_TRUE(page.GetFindDialog());
+    HWND findWindow = page.GetFindDialog()->GetSafeHwnd();
+    EXPECT_TRUE(::IsWindowVisible(findWindow));
+    EXPECT_EQ(testing_support::WindowText(::GetDlgItem(findWindow, IDC_FIND_CODE_PAGE)),
+              L"コードページ " + std::to_wstring(FindCodePageOf(*m_entry)));
+    ::SendMessageW(findWindow, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(::IsWindowVisible(findWindow));
+
     query.text = L"path";
     query.ignoreCase = true;
 

@@ -178,12 +178,11 @@ int wmain(int argc, wchar_t** argv)
     ::SendMessageW(::GetDlgItem(all, 1150), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"report.txt"));
     Click(all, IDOK);
     ::Sleep(2000);
-    // The last hit: the file group's name.
+    // The last hit, the file group's name: a click on its row (the fourth).
     HWND list = ::GetDlgItem(all, 1170);
-    // LVM_SETITEMSTATE carries a pointer: across processes only the message's own
-    // marshalling would do, so the keyboard moves the selection instead.
-    ::SetForegroundWindow(all);
-    for (int i = 0; i < 3; ++i) ::PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    const int rowY = 18 + 3 * 14 + 7;  // below the header, rows of about 14 pixels
+    ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, rowY));
+    ::PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, rowY));
     ::Sleep(500);
     Shot(out + L"-3.bmp");
     Click(all, 1171);  // 表示
