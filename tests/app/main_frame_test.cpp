@@ -5,9 +5,11 @@
 #include "capture/TempStore.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "res/find_resource.h"
 #include "res/resource.h"
 #include "tests/ControlReading.h"
 #include "tests/ImportPatch.h"
+#include "tests/ModalScript.h"
 #include "tests/app/AppFixture.h"
 #include "tests/TestDataObject.h"
 #include "tests/TestSupport.h"
@@ -698,4 +700,29 @@ TEST_F(MainFrame, AChosenFindHitSelectsItsEntryAndTheMatchInTheHexPage)
     SnapshotFindHit gone = hits[0];
     gone.path = {&other};
     EXPECT_FALSE(m_frame->ShowFindHit(gone));
+
+    // The same through the window: search, then 表示 on the first hit.
+    ASSERT_TRUE(m_frame->GetLeftView().SelectEntry((*m_app->GetDocument()->GetSnapshot())[0].get()));
+    using testing_support::ModalScript;
+    std::wstring status;
+    ModalScript driver([] { return ModalScript::FindDialog(L"スナップショット内を検索"); },
+                       [&status](HWND dialog) {
+                           auto click = [dialog](int id) {
+                               ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                              reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+                           };
+                           ::SetDlgItemTextW(dialog, IDC_FIND_TEXT, L"EDL");
+                           ::CheckDlgButton(dialog, IDC_FIND_IGNORE_CASE, BST_CHECKED);
+                           click(IDOK);
+                           status = testing_support::WindowText(::GetDlgItem(dialog, IDC_SNAPSHOT_FIND_STATUS));
+                           click(IDC_SNAPSHOT_FIND_SHOW);
+                       });
+    Command(ID_EDIT_FIND_IN_SNAPSHOT);
+    EXPECT_TRUE(driver.Ran());
+    EXPECT_EQ(status, L"1 件見つかりました。");
+    EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(), hits[0].path.back());
+    hex = dynamic_cast<CHexViewDialog*>(m_frame->GetKaviloView().GetActivePage());
+    ASSERT_TRUE(hex);
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().begin, 4u);  // "xxneedle"
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().end, 7u);
 }

@@ -5,6 +5,7 @@
 #include "res/hexview_resource.h"
 #include "framework/MessageBox.h"
 #include "res/find_resource.h"
+#include "tests/ModalScript.h"
 #include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
 #include "viewers/HexFindDialog.h"
@@ -250,4 +251,23 @@ TEST_F(HexViewDialog, FindsForwardBackwardAndAcrossStepsAndSaysWhatIsWrong)
     CViewerOperation::SetDelayForTests(300);
     EXPECT_EQ(boxes.Texts().size(), said);
     EXPECT_EQ(m_page->GetHexView().GetCaretPos(), caret);
+
+    // Ctrl+G: an offset typed wrongly is said and the window stays; "#20" is decimal.
+    using testing_support::ModalScript;
+    ModalScript go([] { return ModalScript::FindDialog(L"移動"); },
+                   [](HWND dialog) {
+                       for (const wchar_t* text : {L"zz", L"#20"}) {
+                           ::SetDlgItemTextW(dialog, IDC_GOTO_OFFSET, text);
+                           ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                          reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+                       }
+                   });
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    ::SendMessageW(m_page->GetHexView().GetSafeHwnd(), WM_KEYDOWN, 'G', 0);
+    SetShift(false);
+    EXPECT_TRUE(go.Ran());
+    EXPECT_NE(boxes.Texts().back().find(L"オフセット"), std::wstring::npos);
+    EXPECT_EQ(m_page->GetHexView().GetCaretPos(), (HexPos{1, 10 + 3 * 4}));
 }
