@@ -1,5 +1,7 @@
 #include "app/KaviloApp.h"
 
+#include "app/ViewerProgressWindow.h"
+
 #include "app/AboutDlg.h"
 #include "app/KaviloView.h"
 #include "app/SettingDialog.h"
@@ -89,6 +91,7 @@ bool CKaviloApp::InitInstance()
 
     if (!SetUpTempStore(TheTempStore(), fw::GetProfileString(L"Settings", L"TemporaryFolder", L""))) return false;
 
+    CViewerProgressWindow::Install();
     CKaviloView::SetPageFactory(ViewTab_Hex, [](CCBData* entry) { return std::make_shared<CHexViewDialog>(entry); });
     CKaviloView::SetPageFactory(ViewTab_Text, &CTextViewDialog::CreateForEntry);
     CKaviloView::SetPageFactory(ViewTab_Image,

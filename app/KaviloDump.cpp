@@ -7,6 +7,7 @@
 //   kavilo-dump [--format NAME | --read FILE] --offer [--seconds N]
 //   kavilo-dump --watch [--seconds N] [--json] [--list-only] [--save DIR]
 //   kavilo-dump --diff A B [--json]
+//   kavilo-dump [--read FILE] (--find TEXT | --find-hex "HEX BYTES") [--json]
 //
 // --offer puts the capture or the saved snapshot back on the clipboard and serves it
 // until Enter, Ctrl+C or N seconds, then leaves on the clipboard what can be kept without
@@ -23,6 +24,10 @@
 // files, exiting as diff does: 0 the same, 1 different, 2 bad arguments, an unreadable
 // file or a stop.
 #include "app/DiffReport.h"
+// --find searches every entry's bytes (nested ones too) for TEXT as UTF-8, UTF-16LE and the
+// ANSI code page, --find-hex for the bytes given, and prints one hit a line instead of the
+// report; the exit status is then 0 with hits, 1 without, 2 for a bad pattern.
+#include "app/FindReport.h"
 #include "app/FormatChoice.h"
 #include "app/SnapshotReport.h"
 #include "app/WatchPacer.h"
@@ -128,7 +133,8 @@ int Usage(const std::wstring& problem)
         L"       kavilo-dump --read ファイル [--json] [--save フォルダ]\n"
         L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]\n"
         L"       kavilo-dump --watch [--seconds 秒数] [--json] [--list-only] [--save フォルダ]\n"
-        L"       kavilo-dump --diff ファイルA ファイルB [--json]");
+        L"       kavilo-dump --diff ファイルA ファイルB [--json]\n"
+        L"       kavilo-dump [--read ファイル] (--find 文字列 | --find-hex \"16進数\") [--json]");
     return 2;
 }
 
@@ -384,7 +390,18 @@ int Diff(const std::wstring& pathA, const std::wstring& pathB, bool json)
     }
     Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildDiffJson(result) : BuildDiffText(result));
     return result.Same() ? 0 : 1;
-}
+    // Prints every hit of `query` in the snapshot; 0 with hits, 1 without or when stopped.
+    int Find(const CCBDataArray& snapshot, const FindQuery& query, bool json)
+    {
+        std::vector<SnapshotFindHit> hits;
+        std::wstring error;
+        const bool done = FindInSnapshot(
+            snapshot, query, ::GetACP(), [&](const SnapshotFindHit& hit) { hits.push_back(hit); },
+            [](uint64_t, uint64_t) { return !g_stop; }, error);
+        if (!error.empty()) Error(error);
+        Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildFindJsonReport(hits) : BuildFindTextReport(hits));
+        return done && !hits.empty() ? 0 : 1;
+    }
 
 }  // namespace
 
@@ -397,6 +414,7 @@ int wmain(int argc, wchar_t** argv)
     bool watch = false, listOnly = false;
     std::optional<std::pair<std::wstring, std::wstring>> diff;
     DWORD seconds = 0;
+    std::optional<FindQuery> find;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--json") {
@@ -424,6 +442,11 @@ int wmain(int argc, wchar_t** argv)
             readFile = argv[++i];
         } else if (arg == L"--write" && i + 1 < argc) {
             writeFile = argv[++i];
+        } else if ((arg == L"--find" || arg == L"--find-hex") && i + 1 < argc) {
+            if (find) return Usage(L"--find と --find-hex は一つだけ指定できます。");
+            find = FindQuery{};
+            find->text = argv[++i];
+            find->hex = arg == L"--find-hex";
         } else if (arg == L"--help" || arg == L"-h") {
             return Usage(L"");
         } else {
@@ -439,6 +462,13 @@ int wmain(int argc, wchar_t** argv)
     if (watch && (formatName || offer || !readFile.empty() || !writeFile.empty()))
         return Usage(L"--watch は --format、--offer、--read、--write と一緒には使えません。");
     if (listOnly && !watch) return Usage(L"--list-only は --watch と使います。");
+    if (find) {
+        if (offer || watch || diff || !saveFolder.empty() || !writeFile.empty())
+            return Usage(L"--find、--find-hex は --offer、--watch、--diff、--save、--write と一緒には使えません。");
+        std::wstring problem;
+        BuildFindPatterns(*find, ::GetACP(), problem);
+        if (!problem.empty()) return Usage(problem);
+    }
 
     // Messages the program would show in a box go to stderr instead.
     fw::MessageBoxRecorder boxes;
@@ -487,7 +517,9 @@ int wmain(int argc, wchar_t** argv)
         }
         ReportMessages(boxes, 0);
         const size_t shown = boxes.Boxes().size();
-        if (report && !offer) {
+        if (report && find) {
+            status = snapshot ? Find(*snapshot, *find, json) : 1;
+        } else if (report && !offer) {
             SnapshotReportInput input;
             input.title = info.title;
             input.offered = info.offered;

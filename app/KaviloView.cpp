@@ -3,6 +3,7 @@
 #include "app/KaviloDoc.h"
 #include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
+#include "viewers/HexViewDialog.h"
 
 #include <commctrl.h>
 
@@ -161,6 +162,18 @@ void CKaviloView::OnUpdate(fw::View*, LPARAM hint, void* object)
         return;
     }
     ShowEntry(static_cast<CCBData*>(object));
+}
+
+bool CKaviloView::ShowHexSelection(uint64_t offset, uint64_t length)
+{
+    for (const auto& page : m_extraPages) {
+        auto* hex = dynamic_cast<CHexViewDialog*>(page.get());
+        if (!hex || !m_sheet.SetActivePage(page.get())) continue;
+        hex->GetHexView().SelectBytes(offset, length);
+        ::SetFocus(hex->GetHexView().GetSafeHwnd());
+        return true;
+    }
+    return false;
 }
 
 CKaviloPropertyPage* CKaviloView::GetActivePage() const

@@ -40,6 +40,9 @@ public:
     CPropertyViewDialog& GetPropertyPage() { return m_propertyPage; }
     // The texts of the tabs, in order.
     std::vector<std::wstring> GetTabCaptions() const;
+    // Brings the shown entry's HEX page to the front with bytes [offset, offset + length)
+    // selected and the focus in it; false when the entry has no HEX page.
+    bool ShowHexSelection(uint64_t offset, uint64_t length);
 
     // The hex (0), text (1) and image (2) pages come with later work: they plug in here.
     using PageFactory = std::function<std::shared_ptr<CKaviloPropertyPage>(CCBData* entry)>;

@@ -30,6 +30,8 @@ public:
     // The earlier snapshot whose root is selected (its index in the document's history);
     // -1 when the selection is anything else.
     int GetSelectedKept() const;
+    // Selects the item of `entry` (the views show it); false when the tree does not hold it.
+    bool SelectEntry(const CCBData* entry);
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -2,9 +2,11 @@
 
 #include "app/KaviloApp.h"
 #include "app/KaviloDoc.h"
+#include "app/SnapshotFindDialog.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
 #include "capture/ClipboardOwner.h"
+#include "res/find_resource.h"
 #include "res/replay_resource.h"
 #include "res/resource.h"
 #include "res/watch_resource.h"
@@ -238,12 +240,28 @@ void CMainFrame::OnSetDefaultView()
     if (CKaviloPropertyPage* page = static_cast<CKaviloView*>(right)->GetActivePage()) page->SaveAsDefaultView();
 }
 
+void CMainFrame::OnFindInSnapshot()
+{
+    if (!m_document || !m_document->GetSnapshot()) return;
+    CSnapshotFindDialog dialog(m_document->GetSnapshot());
+    if (dialog.DoModal(m_hwnd) == IDOK && dialog.GetChosen()) ShowFindHit(*dialog.GetChosen());
+}
+
+bool CMainFrame::ShowFindHit(const SnapshotFindHit& hit)
+{
+    if (hit.path.empty() || !m_leftView.SelectEntry(hit.path.back())) return false;
+    return m_kaviloView.ShowHexSelection(hit.offset, hit.length);
+}
+
 bool CMainFrame::RouteCommand(UINT id)
 {
     // The frame, then the document, then the application.
     switch (id) {
         case ID_SET_DEFAULT_VIEW:
             OnSetDefaultView();
+            return true;
+        case ID_EDIT_FIND_IN_SNAPSHOT:
+            OnFindInSnapshot();
             return true;
         case ID_NEXT_PANE:
         case ID_PREV_PANE:

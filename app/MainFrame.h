@@ -14,6 +14,8 @@
 
 class CKaviloDoc;
 
+struct SnapshotFindHit;
+
 class CMainFrame : public fw::Window {
 public:
     static const fw::CRuntimeClass classCMainFrame;
@@ -56,6 +58,13 @@ private:
     void OnSetDefaultView();
     // Disables the toolbar's commands that start a long operation while one runs.
     void OnBusyChanged(bool busy);
+    void OnFindInSnapshot();
+
+public:
+    // Selects the hit's entry, opens its HEX page and selects the match.
+    bool ShowFindHit(const SnapshotFindHit& hit);
+
+private:
     bool RouteCommand(UINT id);
     void OnClipboardUpdate();
     // Takes the watch's snapshot when it is due, else waits for it with the timer.

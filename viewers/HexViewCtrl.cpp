@@ -4,7 +4,9 @@
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
 #include "framework/PaintDC.h"
+#include "res/find_resource.h"
 #include "res/hexview_resource.h"
+#include "viewers/ViewerProgress.h"
 
 #include <windowsx.h>
 
@@ -53,6 +55,23 @@ bool ControlHeld()
 }
 
 }  // namespace
+
+// Makes the control's reads steps of `operation` while it lives.
+class CHexViewCtrl::OperationScope {
+public:
+    OperationScope(CHexViewCtrl& control, CViewerOperation& operation, uint64_t total) : m_control(control)
+    {
+        m_control.m_operation = &operation;
+        m_control.m_operationDone = 0;
+        m_control.m_operationTotal = total;
+    }
+    ~OperationScope() { m_control.m_operation = nullptr; }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    CHexViewCtrl& m_control;
+};
 
 const fw::CRuntimeClass CHexViewCtrl::classCHexViewCtrl = {"CHexViewCtrl", &fw::Window::classWindow};
 
@@ -150,7 +169,7 @@ void CHexViewCtrl::RecalcLayout()
     m_visibleLines = std::max(0, static_cast<int>(client.bottom - 2 * kTopMargin) / m_charHeight);
     m_maxTopLine = HexMaxTopLine(m_lineCount, m_visibleLines);
     m_topLine = std::min(m_topLine, m_maxTopLine);
-    m_scrollScale = HexScrollScale(m_maxTopLine);
+    m_scrollScale = HexScrollScale(m_lineCount);
 
     SCROLLINFO vertical = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS);
     vertical.nMin = 0;
@@ -188,8 +207,50 @@ bool CHexViewCtrl::ReadBytes(uint64_t offset, uint64_t count, uint8_t* destinati
         offset += piece;
         destination += piece;
         count -= piece;
+        if (m_operation) {
+            m_operationDone += piece;
+            if (!m_operation->Step(m_operationDone, m_operationTotal)) return false;
+        }
     }
     return complete;
+}
+
+uint64_t CHexViewCtrl::OffsetAt(HexPos pos) const
+{
+    return HexSelectedByteRange(m_dataSize, m_bytesPerLine, pos, pos).begin;
+}
+
+void CHexViewCtrl::SelectBytes(uint64_t offset, uint64_t length)
+{
+    if (offset >= m_dataSize || length == 0) return;
+    length = std::min(length, m_dataSize - offset);
+    const auto perLine = static_cast<uint64_t>(m_bytesPerLine);
+    const int hexStart = m_offsetDigits + 2;
+    const uint64_t last = offset + length - 1;
+    SetCaret(offset / perLine, hexStart + 3 * static_cast<int>(offset % perLine), false);
+    // The end column lies on the last byte's second digit, past it: the byte is included.
+    SetCaret(last / perLine, hexStart + 3 * static_cast<int>(last % perLine) + 2, true);
+    EnsureCaretVisible();
+    if (m_hwnd) ::UpdateWindow(m_hwnd);
+}
+
+void CHexViewCtrl::GoToOffset(uint64_t offset)
+{
+    offset = std::min(offset, m_dataSize);
+    const auto perLine = static_cast<uint64_t>(m_bytesPerLine);
+    if (offset == m_dataSize && offset % perLine == 0)
+        SetCaret(m_lineCount, 0, false);
+    else
+        SetCaret(offset / perLine, m_offsetDigits + 2 + 3 * static_cast<int>(offset % perLine), false);
+    EnsureCaretVisible();
+    if (m_hwnd) ::UpdateWindow(m_hwnd);
+}
+
+uint64_t CHexViewCtrl::GetFindStart(bool backward) const
+{
+    const HexByteRange selected = GetSelectedByteRange();
+    if (!selected.Empty()) return backward ? selected.begin : selected.begin + 1;
+    return OffsetAt(m_caret);
 }
 
 int CHexViewCtrl::ReadAndFormatLine(uint64_t line)
@@ -510,6 +571,15 @@ void CHexViewCtrl::OnKeyDown(UINT key)
         SelectAll();
         return;
     }
+    // The page runs the finds; the keys reach it through the control.
+    const UINT command = control && key == 'F'   ? ID_HEX_FIND
+                         : control && key == 'G' ? ID_HEX_GOTO
+                         : key == VK_F3          ? (extend ? ID_HEX_FIND_PREVIOUS : ID_HEX_FIND_NEXT)
+                                                 : 0;
+    if (command) {
+        if (HWND parent = ::GetParent(m_hwnd)) ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+        return;
+    }
     const HexPos pos = m_caret;
     switch (key) {
         case VK_LEFT:
@@ -626,9 +696,11 @@ void CHexViewCtrl::EndDrag()
 void CHexViewCtrl::OnLButtonDblClk(int x, int y)
 {
     const HexPos pos = PositionAt(x, y, false);
-    SetCaret(pos.line, pos.column, false);
-    if (m_caret.column > 0) WordLeft(false);
-    if (m_caret.column < LineWidth(m_caret.line)) WordRight(true);
+    const HexColumnSpan word = HexWordAtColumn(FormatLine(pos.line), pos.column);
+    SetCaret(pos.line, word.from, false);
+    if (!word.Empty()) SetCaret(pos.line, word.to, true);
+    EnsureCaretVisible();
+    ::UpdateWindow(m_hwnd);
 }
 
 void CHexViewCtrl::OnMouseWheel(int delta)
@@ -720,6 +792,9 @@ void CHexViewCtrl::Copy()
     const HexByteRange range = GetSelectedByteRange();
     bool outOfMemory = false, readFailed = false;
     std::vector<fw::ClipboardBlock> blocks;
+    // The bytes are read twice: once for "BinaryData", once for the text.
+    CViewerOperation operation(L"コピーしています...");
+    OperationScope scope(*this, operation, 2 * range.Length());
 
     if (!range.Empty()) {
         const uint64_t length = range.Length();
@@ -751,6 +826,8 @@ void CHexViewCtrl::Copy()
         if (memory && !readFailed) blocks.push_back({CF_UNICODETEXT, std::move(memory)});
     }
 
+    // Stopped: the clipboard keeps what it had; the blocks made so far are freed.
+    if (operation.Stopped()) return;
     // Zeros standing in for bytes that could not be read are not data: nothing is copied.
     if (readFailed) {
         fw::AfxMessageBox(L"ファイルを読み込めません。");
@@ -771,7 +848,9 @@ void CHexViewCtrl::ExportSelection()
     if (!fw::ChooseSaveFile(m_hwnd, request, path)) return;
 
     bool written = false, readFailed = false;
+    CViewerOperation operation(L"ファイルへ出力しています...");
     {
+        OperationScope scope(*this, operation, range.Length());
         fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
@@ -798,6 +877,7 @@ void CHexViewCtrl::ExportSelection()
     if (written && !readFailed) return;
     // A file that does not hold exactly the selected bytes is not left behind.
     ::DeleteFileW(path.c_str());
+    if (operation.Stopped()) return;
     fw::AfxMessageBox(readFailed ? L"ファイルを読み込めません。" : L"ファイルに書き込めません");
 }
 

@@ -9,6 +9,7 @@
 #include "framework/CustomControl.h"
 #include "framework/Handles.h"
 #include "framework/WindowResources.h"
+#include "viewers/bytes/ByteSearch.h"
 #include "viewers/bytes/HexLayout.h"
 
 #include <cstdint>
@@ -20,6 +21,8 @@
 // (a truncated or vanished file). The contexts are handed back as they were given.
 using HexReadProc = uint32_t (*)(uint64_t offset, uint32_t count, void* destination, void* context1,
                                  uintptr_t context2);
+
+class CViewerOperation;
 
 class CHexViewCtrl : public fw::CustomControl {
 public:
@@ -48,6 +51,14 @@ public:
     void WordLeft(bool extend);
     void WordRight(bool extend);
     HexByteRange GetSelectedByteRange() const;
+    // Selects bytes [offset, offset + length) as hex pairs and scrolls them into view.
+    void SelectBytes(uint64_t offset, uint64_t length);
+    // Puts the caret on the pair of the byte at `offset` (limited to the data's end).
+    void GoToOffset(uint64_t offset);
+    // Where a find starts: forward, just after the selection's first byte (so a repeated
+    // find moves on) or at the caret's byte; backward, before either of them.
+    uint64_t GetFindStart(bool backward) const;
+    ByteSource GetByteSource() const { return ByteSource{m_reader, m_context1, m_context2, m_dataSize}; }
 
     // The text of `line` as it is painted (read through the source).
     std::wstring FormatLine(uint64_t line);
@@ -110,7 +121,10 @@ private:
 
     // Reads `count` bytes from `offset`; what the source did not deliver is zero. False
     // when it fell short.
+    // With an operation running, each 1 MiB piece is a step of it; false also once stopped.
     bool ReadBytes(uint64_t offset, uint64_t count, uint8_t* destination) const;
+    // The byte offset at a position: the pair under it, as a selection's start maps.
+    uint64_t OffsetAt(HexPos pos) const;
     // Formats `line` into m_lineText from m_lineBuffer; returns its width.
     int ReadAndFormatLine(uint64_t line);
     // The copied text into `out` (HexSelectionTextLength characters); false when a read fell short.
@@ -120,6 +134,12 @@ private:
     void* m_context1 = nullptr;
     uintptr_t m_context2 = 0;
     uint64_t m_dataSize = 0;
+
+    class OperationScope;
+    // Copy and export of a large selection, while they run.
+    CViewerOperation* m_operation = nullptr;
+    mutable uint64_t m_operationDone = 0;
+    uint64_t m_operationTotal = 0;
 
     int m_bytesPerLine;
     std::vector<uint8_t> m_lineBuffer;

@@ -3,7 +3,12 @@
 #include "capture/CBData.h"
 #include "framework/Profile.h"
 #include "framework/WindowResources.h"
+#include "framework/MessageBox.h"
+#include "res/find_resource.h"
 #include "res/hexview_resource.h"
+#include "viewers/HexFindDialog.h"
+#include "viewers/SnapshotFind.h"
+#include "viewers/ViewerProgress.h"
 
 #include <uxtheme.h>
 
@@ -22,6 +27,7 @@ CHexViewDialog::CHexViewDialog(CCBData* entry) : CKaviloPropertyPage(IDD_HEX_VIE
 
 CHexViewDialog::~CHexViewDialog()
 {
+    m_findDialog.reset();
     // The control goes before the page's window and the file it reads.
     m_hexView.DestroyWindow();
 }
@@ -87,8 +93,75 @@ BOOL CHexViewDialog::OnInitDialog()
     return TRUE;
 }
 
+void CHexViewDialog::OpenFind()
+{
+    if (!m_findDialog) m_findDialog = std::make_unique<CHexFindDialog>([this](bool backward) { Find(backward); });
+    m_findDialog->Show(::GetAncestor(GetSafeHwnd(), GA_ROOT), m_entry ? FindCodePageOf(*m_entry) : ::GetACP());
+}
+
+bool CHexViewDialog::Find(bool backward)
+{
+    const FindQuery& query = CHexFindDialog::LastQuery();
+    if (query.text.empty()) {
+        OpenFind();
+        return false;
+    }
+    std::wstring error;
+    const std::vector<SearchPattern> patterns =
+        BuildFindPatterns(query, m_entry ? FindCodePageOf(*m_entry) : ::GetACP(), error);
+    if (error.empty()) {
+        size_t shortest = SIZE_MAX;
+        for (const SearchPattern& p : patterns) shortest = std::min(shortest, p.bytes.size());
+        error = CheckPatternLength(shortest, m_hexView.GetDataSize());
+    }
+    if (!error.empty()) {
+        fw::AfxMessageBox(error);
+        return false;
+    }
+    CViewerOperation operation(L"検索しています...");
+    SearchRequest request;
+    request.from = m_hexView.GetFindStart(backward);
+    request.backward = backward;
+    const SearchResult result =
+        FindInSource(m_hexView.GetByteSource(), patterns, request,
+                     [&operation](uint64_t done, uint64_t total) { return operation.Step(done, total); });
+    if (result.end == SearchEnd::Found) {
+        m_hexView.SelectBytes(result.hit.offset, patterns[result.hit.pattern].bytes.size());
+        // The selection shows while the control has the focus.
+        ::SetFocus(m_hexView.GetSafeHwnd());
+        return true;
+    }
+    if (result.end == SearchEnd::NotFound)
+        fw::AfxMessageBox(result.sourceShort
+                              ? L"見つかりません。一時ファイルが途中で終わっています。"
+                              : (backward ? L"これより前には見つかりません。" : L"これより後には見つかりません。"));
+    return false;
+}
+
+void CHexViewDialog::GoTo()
+{
+    CHexGotoDialog dialog;
+    if (dialog.DoModal(::GetAncestor(GetSafeHwnd(), GA_ROOT)) != IDOK) return;
+    m_hexView.GoToOffset(dialog.m_offset);
+    ::SetFocus(m_hexView.GetSafeHwnd());
+}
+
 bool CHexViewDialog::OnCommand(WORD id, WORD code)
 {
+    switch (id) {
+        case ID_HEX_FIND:
+            OpenFind();
+            return true;
+        case ID_HEX_FIND_NEXT:
+        case ID_HEX_FIND_PREVIOUS:
+            Find(id == ID_HEX_FIND_PREVIOUS);
+            return true;
+        case ID_HEX_GOTO:
+            GoTo();
+            return true;
+        default:
+            break;
+    }
     if (id == IDC_HEX_WIDTH && code == CBN_SELCHANGE) {
         const int width = WidthFromIndex(::SendMessageW(GetDlgItem(IDC_HEX_WIDTH), CB_GETCURSEL, 0, 0));
         fw::WriteProfileInt(L"Settings", L"HexViewWidth", width);

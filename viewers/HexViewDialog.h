@@ -8,7 +8,10 @@
 #include "viewers/KaviloPropertyPage.h"
 #include "viewers/NoSelEdit.h"
 
+#include <memory>
+
 class CCBData;
+class CHexFindDialog;
 
 class CHexViewDialog : public CKaviloPropertyPage {
 public:
@@ -22,6 +25,15 @@ public:
     CHexViewCtrl& GetHexView() { return m_hexView; }
     // False when the entry's temporary file could not be opened (the page says so).
     bool HasBytes() const { return m_file.IsValid(); }
+
+    // Ctrl+F: the find window. F3 / Shift+F3: the last query forward or backward from the
+    // caret; the match is selected. False when nothing was found (said in a message box),
+    // the pattern was bad, or the user stopped the search (the caret stays).
+    void OpenFind();
+    bool Find(bool backward);
+    // Ctrl+G.
+    void GoTo();
+    CHexFindDialog* GetFindDialog() const { return m_findDialog.get(); }
 
     // The reader handed to the control: `page` is this page.
     static uint32_t HexPageReadProc(uint64_t offset, uint32_t count, void* destination, void* page, uintptr_t);
@@ -39,4 +51,5 @@ private:
     fw::UniqueFont m_font;
     fw::UniqueFile m_file;  // read-only, shared for reading, for the page's life
     CNoSelEdit m_placeholder;
+    std::unique_ptr<CHexFindDialog> m_findDialog;
 };

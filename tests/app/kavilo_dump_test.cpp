@@ -237,3 +237,52 @@ TEST(KaviloDump, AFileThatIsNoSnapshotIsReportedAndNothingPrinted)
     EXPECT_TRUE(Contains(run.err, L"スナップショットを読み込めません。\n複合ファイルではありません。")) << run.err;
     EXPECT_EQ(RunDump(L"--read x --format CF_TEXT").status, 2u);
 }
+
+// --find and --find-hex print every hit as "entry\toffset", nested entries by their path,
+// with the encoding that matched in JSON; bad patterns are refused before anything is read.
+TEST(KaviloDump, FindPrintsEveryHitInEveryEntry)
+{
+    ScratchDir dropped;
+    ASSERT_TRUE(::CreateDirectoryW((dropped / L"sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(dropped / L"sub\\inner.txt", {'i', 'n'}));
+    ScratchDir files;
+    const std::wstring file = files / L"group.kavilo";
+    {
+        PeerProcess peer(L"group_source", L"\"" + dropped.Path() + L"\"");
+        ASSERT_TRUE(peer.WaitReady());
+        ASSERT_EQ(RunDump(L"--write \"" + file + L"\"").status, 0u);
+        EXPECT_EQ(peer.Finish(), 0u);
+    }
+    const std::wstring read = L"--read \"" + file + L"\" ";
+
+    // The dropped path in CF_HDROP, behind the 20-byte header, as UTF-16LE.
+    const DumpRun path = RunDump(read + L"--json --find \"" + dropped.Path() + L"\"");
+    ASSERT_EQ(path.status, 0u) << path.err;
+    const auto hits = nlohmann::json::parse(path.out)["hits"];
+    ASSERT_EQ(hits.size(), 1u) << path.out;
+    EXPECT_EQ(hits[0]["entry"], "CF_HDROP");
+    EXPECT_EQ(hits[0]["offset"], 20);
+    EXPECT_EQ(hits[0]["encoding"], "UTF-16LE");
+
+    // Two names of the file group: descriptors of 592 bytes behind a 4-byte count, the name
+    // 72 bytes into each; both hits in one entry, ascending.
+    const DumpRun same = RunDump(read + L"--find same.txt");
+    ASSERT_EQ(same.status, 0u) << same.err;
+    EXPECT_EQ(same.out, "CFSTR_FILEDESCRIPTORW\t668\nCFSTR_FILEDESCRIPTORW\t1260\n");
+
+    // Bytes of a nested entry: the dropped folder's file, by its path of entries.
+    const DumpRun nested = RunDump(read + L"--find-hex \"69 6E\"");
+    EXPECT_EQ(nested.status, 0u) << nested.err;
+    EXPECT_TRUE(Contains(nested.out, L"/sub/inner.txt\t0\n")) << nested.out;
+
+    const DumpRun absent = RunDump(read + L"--find \"no such words\"");
+    EXPECT_EQ(absent.status, 1u);
+    EXPECT_TRUE(absent.out.empty()) << absent.out;
+    const DumpRun odd = RunDump(read + L"--find-hex \"4d 5a 9\"");
+    EXPECT_EQ(odd.status, 2u);
+    EXPECT_TRUE(Contains(odd.err, L"奇数")) << odd.err;
+    const DumpRun letter = RunDump(read + L"--find-hex 4g");
+    EXPECT_EQ(letter.status, 2u);
+    EXPECT_TRUE(Contains(letter.err, L"「g」")) << letter.err;
+    EXPECT_EQ(RunDump(read + L"--find \"\"").status, 2u);
+}

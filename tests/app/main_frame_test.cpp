@@ -5,13 +5,17 @@
 #include "capture/TempStore.h"
 #include "framework/MessageBox.h"
 #include "framework/Profile.h"
+#include "res/find_resource.h"
 #include "res/resource.h"
 #include "res/watch_resource.h"
 #include "tests/ControlReading.h"
 #include "tests/ImportPatch.h"
+#include "tests/ModalScript.h"
 #include "tests/app/AppFixture.h"
 #include "tests/TestDataObject.h"
 #include "tests/TestSupport.h"
+#include "viewers/HexViewDialog.h"
+#include "viewers/SnapshotFind.h"
 
 #include <gtest/gtest.h>
 
@@ -730,4 +734,64 @@ TEST_F(MainFrame, ClosingStoresThePropertyListColumnWidths)
     ::SendMessageW(m_frame->GetSafeHwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"PropCol0", -1), 111);
     EXPECT_EQ(fw::GetProfileInt(L"Frame", L"PropCol1", -1), 222);
+}
+
+// A hit of the snapshot-wide find, once chosen: its entry is selected in the tree and its
+// HEX page comes to the front with the match selected.
+TEST_F(MainFrame, AChosenFindHitSelectsItsEntryAndTheMatchInTheHexPage)
+{
+    SetClipboard([](TestDataObject* o) {
+        o->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 'i', 0, 0, 0}));
+        o->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta Find")),
+                 GlobalMedium({'x', 'x', 'n', 'e', 'e', 'd', 'l', 'e'}));
+    });
+    Command(ID_EDIT_PASTE);
+    FindQuery query;
+    query.text = L"needle";
+    std::vector<SnapshotFindHit> hits;
+    std::wstring error;
+    ASSERT_TRUE(FindInSnapshot(
+        *m_app->GetDocument()->GetSnapshot(), query, 0, [&hits](const SnapshotFindHit& hit) { hits.push_back(hit); },
+        {}, error));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].offset, 2u);
+    EXPECT_EQ(hits[0].encoding, L"UTF-8");
+    ASSERT_TRUE(m_frame->ShowFindHit(hits[0]));
+    EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(), hits[0].path.back());
+    auto* hex = dynamic_cast<CHexViewDialog*>(m_frame->GetKaviloView().GetActivePage());
+    ASSERT_TRUE(hex);
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().begin, 2u);
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().end, 8u);
+    EXPECT_EQ(::GetFocus(), hex->GetHexView().GetSafeHwnd());
+
+    // An entry the tree does not hold is not shown.
+    CCBData other;
+    SnapshotFindHit gone = hits[0];
+    gone.path = {&other};
+    EXPECT_FALSE(m_frame->ShowFindHit(gone));
+
+    // The same through the window: search, then 表示 on the first hit.
+    ASSERT_TRUE(m_frame->GetLeftView().SelectEntry((*m_app->GetDocument()->GetSnapshot())[0].get()));
+    using testing_support::ModalScript;
+    std::wstring status;
+    ModalScript driver([] { return ModalScript::FindDialog(L"スナップショット内を検索"); },
+                       [&status](HWND dialog) {
+                           auto click = [dialog](int id) {
+                               ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                              reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+                           };
+                           ::SetDlgItemTextW(dialog, IDC_FIND_TEXT, L"EDL");
+                           ::CheckDlgButton(dialog, IDC_FIND_IGNORE_CASE, BST_CHECKED);
+                           click(IDOK);
+                           status = testing_support::WindowText(::GetDlgItem(dialog, IDC_SNAPSHOT_FIND_STATUS));
+                           click(IDC_SNAPSHOT_FIND_SHOW);
+                       });
+    Command(ID_EDIT_FIND_IN_SNAPSHOT);
+    EXPECT_TRUE(driver.Ran());
+    EXPECT_EQ(status, L"1 件見つかりました。");
+    EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(), hits[0].path.back());
+    hex = dynamic_cast<CHexViewDialog*>(m_frame->GetKaviloView().GetActivePage());
+    ASSERT_TRUE(hex);
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().begin, 4u);  // "xxneedle"
+    EXPECT_EQ(hex->GetHexView().GetSelectedByteRange().end, 7u);
 }

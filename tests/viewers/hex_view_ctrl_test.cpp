@@ -4,7 +4,9 @@
 #include "framework/MessageBox.h"
 #include "tests/ControlReading.h"
 #include "tests/ImportPatch.h"
+#include "tests/TestProgress.h"
 #include "tests/TestSupport.h"
+#include "viewers/ViewerProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +24,13 @@ struct Source {
     uint64_t size = 0;
     uint64_t available = UINT64_MAX;
     int calls = 0;
+    int pieces = 0;  // reads of 1 MiB at a time, as copy and export make
 
     static uint32_t Read(uint64_t offset, uint32_t count, void* destination, void* context, uintptr_t)
     {
         auto* self = static_cast<Source*>(context);
         ++self->calls;
+        if (count >= 0x100000) ++self->pieces;
         const uint32_t n =
             offset >= self->available ? 0 : static_cast<uint32_t>(std::min<uint64_t>(count, self->available - offset));
         auto* bytes = static_cast<uint8_t*>(destination);
@@ -261,6 +265,63 @@ TEST_F(HexViewCtrl, BytesASourceCannotDeliverAreZerosAndAreNotHandedOut)
     EXPECT_FALSE(testing_support::FileExists(dir / L"part.bin"));
 }
 
+namespace {
+
+// What the last progress window saw, kept when it goes.
+struct ProgressSeen {
+    size_t steps = 0;
+    int opened = 0, closed = 0;
+} g_seen;
+
+// The progress window the control's long operations get: one that asks to stop after two steps.
+struct StoppingProgress : testing_support::TestProgress {
+    StoppingProgress() : TestProgress(2) {}
+    ~StoppingProgress() override { g_seen = {m_items.size(), m_opened, m_closed}; }
+    static std::unique_ptr<ICaptureProgress> Make(const std::wstring&) { return std::make_unique<StoppingProgress>(); }
+};
+
+struct ProgressInstalled {
+    ProgressInstalled()
+    {
+        CViewerOperation::SetDelayForTests(0);
+        SetViewerProgressMaker(&StoppingProgress::Make);
+    }
+    ~ProgressInstalled()
+    {
+        SetViewerProgressMaker(nullptr);
+        CViewerOperation::SetDelayForTests(300);
+    }
+};
+
+}  // namespace
+
+// Copy and export of a large selection step through the progress window 1 MiB at a time;
+// Stop leaves the clipboard as it was and no file behind.
+TEST_F(HexViewCtrl, StoppedCopyAndExportLeaveNothingBehind)
+{
+    Show(64 * 0x100000);
+    Command(57642);
+    ProgressInstalled installed;
+    PutClipboardText(L"kept");
+    fw::MessageBoxRecorder boxes;
+    Command(57634);
+    EXPECT_EQ(g_seen.steps, 2u);
+    EXPECT_EQ(g_seen.opened, 1);
+    EXPECT_EQ(g_seen.closed, 1);
+    EXPECT_EQ(m_source.pieces, 2);  // two pieces read, then it stopped
+    EXPECT_EQ(ClipboardText(), L"kept");
+
+    testing_support::ScratchDir dir;
+    fw::FileDialogAnswer answer(dir / L"stopped.bin");
+    m_source.pieces = 0;
+    g_seen = {};
+    Command(32793);
+    EXPECT_EQ(g_seen.steps, 2u);
+    EXPECT_EQ(m_source.pieces, 2);
+    EXPECT_FALSE(testing_support::FileExists(dir / L"stopped.bin"));
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
 TEST_F(HexViewCtrl, ASelectionBeyondFourGibibytesIsNotCopiedAndSaysSo)
 {
     const uint64_t size = 0x100000000ull + 16;
@@ -338,6 +399,23 @@ TEST_F(HexViewCtrl, ExportWritesExactlyTheSelectedBytes)
     EXPECT_FALSE(testing_support::FileExists(dir / L"full.bin"));
 }
 
+TEST_F(HexViewCtrl, ScrollRangeFitsAtAndAroundEveryPowerOfTwo)
+{
+    // At 16 bytes a line, 32, 64, 128 and 256 GiB are exactly 2^31 ... 2^34 lines.
+    for (int shift = 35; shift <= 38; ++shift) {
+        for (const long long delta : {-32ll, -16ll, -1ll, 0ll, 1ll, 16ll, 17ll}) {
+            const uint64_t size = (1ull << shift) + static_cast<uint64_t>(delta);
+            Show(size);
+            SCROLLINFO info = {};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_RANGE | SIF_PAGE;
+            ::GetScrollInfo(m_ctrl.GetSafeHwnd(), SB_VERT, &info);
+            EXPECT_EQ(static_cast<uint64_t>(info.nMax), m_ctrl.GetLineCount() / m_ctrl.GetScrollScale()) << size;
+            EXPECT_GT(info.nMax, 0x3FFFFFFF) << size;
+        }
+    }
+}
+
 TEST_F(HexViewCtrl, SixtyFourGibibytesScrollToTheirLastLine)
 {
     const uint64_t size = 64ull << 30;
@@ -359,7 +437,9 @@ TEST_F(HexViewCtrl, SixtyFourGibibytesScrollToTheirLastLine)
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
     ::GetScrollInfo(m_ctrl.GetSafeHwnd(), SB_VERT, &info);
-    EXPECT_LE(static_cast<uint64_t>(info.nMax), 0x7FFFFFFFu);
+    // A range that overflowed comes back empty or negative: the bar must span the lines.
+    EXPECT_EQ(static_cast<uint64_t>(info.nMax), m_ctrl.GetLineCount() / m_ctrl.GetScrollScale());
+    EXPECT_GT(info.nMax, 0x3FFFFFFF);
     info.fMask = SIF_POS;
     info.nPos = info.nMax - static_cast<int>(info.nPage) + 1;
     ::SetScrollInfo(m_ctrl.GetSafeHwnd(), SB_VERT, &info, FALSE);
@@ -470,4 +550,11 @@ TEST_F(HexViewCtrl, MouseSelectsSnapsAndScrollsWhileHeldBelowTheWindow)
     EXPECT_EQ(m_ctrl.GetSelectionEnd(), (HexPos{0, 12}));
     EXPECT_EQ(m_ctrl.GetSelectedByteRange().begin, 1u);
     EXPECT_EQ(m_ctrl.GetSelectedByteRange().end, 2u);
+    // The first digit of a pair is the same pair, not the one before.
+    ::SendMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, PointOf(0, 9));
+    EXPECT_EQ(m_ctrl.GetSelectionStart(), (HexPos{0, 9}));
+    EXPECT_EQ(m_ctrl.GetSelectedByteRange().begin, 1u);
+    ::SendMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, PointOf(0, 6));
+    EXPECT_EQ(m_ctrl.GetSelectionStart(), (HexPos{0, 6}));
+    EXPECT_EQ(m_ctrl.GetSelectedByteRange().begin, 0u);
 }

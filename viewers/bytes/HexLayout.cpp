@@ -97,9 +97,12 @@ uint64_t HexMaxTopLine(uint64_t lineCount, int visibleLines)
     return visible <= lineCount ? lineCount - visible + 1 : 0;
 }
 
-uint64_t HexScrollScale(uint64_t maxTopLine)
+uint64_t HexScrollScale(uint64_t lineCount)
 {
-    return maxTopLine >= 0x7FFFFFFF ? maxTopLine / 0x7FFFFFFF + 1 : 1;
+    // The bar's range ends at the line count itself (the empty line after the data), so
+    // that is what must fit: lineCount / (lineCount / M + 1) < M.
+    constexpr uint64_t kLargest = 0x7FFFFFFF;
+    return lineCount > kLargest ? lineCount / kLargest + 1 : 1;
 }
 
 std::pair<HexPos, HexPos> NormaliseHexSelection(HexPos anchor, HexPos caret)
@@ -185,6 +188,17 @@ int HexWordRightColumn(std::wstring_view lineText, int column)
     while (i < width && !IsSeparator(lineText[static_cast<size_t>(i)])) ++i;
     while (i < width && IsSeparator(lineText[static_cast<size_t>(i)])) ++i;
     return i;
+}
+
+HexColumnSpan HexWordAtColumn(std::wstring_view lineText, int column)
+{
+    const int width = static_cast<int>(lineText.size());
+    if (width == 0) return {};
+    // Beyond the end of a short line: the last word.
+    column = std::clamp(column, 0, width - 1);
+    // A step left from just after the character stops at the start of its own word.
+    const int from = HexWordLeftColumn(lineText, column + 1);
+    return {from, HexWordRightColumn(lineText, from)};
 }
 
 uint64_t HexLineAtY(uint64_t topLine, int y, int topMargin, int lineHeight, uint64_t lineCount)

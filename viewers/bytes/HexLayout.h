@@ -59,8 +59,9 @@ std::wstring FormatHexLine(uint64_t offset, int digits, int bytesPerLine, const 
 
 // The top line that shows the empty line after the data at the bottom; 0 when all fits.
 uint64_t HexMaxTopLine(uint64_t lineCount, int visibleLines);
-// The divisor that brings line positions into the 32-bit scroll bar (≥ 1).
-uint64_t HexScrollScale(uint64_t maxTopLine);
+// The divisor that brings line positions, up to the line count, into the 32-bit scroll
+// bar (≥ 1): lineCount / scale never exceeds 0x7FFFFFFF.
+uint64_t HexScrollScale(uint64_t lineCount);
 
 // (start, end) with start never after end.
 std::pair<HexPos, HexPos> NormaliseHexSelection(HexPos anchor, HexPos caret);
@@ -80,6 +81,11 @@ uint64_t HexSelectionTextLength(uint64_t dataSize, int bytesPerLine, HexPos star
 int HexWordLeftColumn(std::wstring_view lineText, int column);
 // The column a step to the right of `column` (< width) lands on.
 int HexWordRightColumn(std::wstring_view lineText, int column);
+
+// What a double click on the character at `column` selects: the word under it (a hex
+// pair, the offset, a run of characters) with the separators after it; on a separator, the
+// word before it with its separators; at or beyond the line's end, its last word.
+HexColumnSpan HexWordAtColumn(std::wstring_view lineText, int column);
 
 // The line under a pixel row y: truncating toward zero, limited to 0 ... line count.
 uint64_t HexLineAtY(uint64_t topLine, int y, int topMargin, int lineHeight, uint64_t lineCount);

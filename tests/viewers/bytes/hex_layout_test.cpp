@@ -54,10 +54,8 @@ TEST(HexLayout, ScrollScaleKeepsPositionsInsideThe32BitBar)
     EXPECT_EQ(HexMaxTopLine(100, 10), 91u);  // the empty line after the data comes into view
     EXPECT_EQ(HexScrollScale(0x7FFFFFFE), 1u);
     const uint64_t lines = HexLineCount(UINT64_MAX, 16);
-    const uint64_t maxTop = HexMaxTopLine(lines, 30);
-    const uint64_t scale = HexScrollScale(maxTop);
+    const uint64_t scale = HexScrollScale(lines);
     EXPECT_LE(lines / scale, 0x7FFFFFFFu);
-    EXPECT_LE(maxTop / scale, 0x7FFFFFFFu);
     EXPECT_GT(scale, 1u);
 }
 
@@ -119,6 +117,30 @@ TEST(HexWords, StepsOverPairsOffsetsAndSeparators)
     EXPECT_EQ(HexWordRightColumn(line, 71), 71);
     const std::wstring dots = L"0000  2e 2e  ..";
     EXPECT_EQ(HexWordLeftColumn(dots, 15), 9);  // dots are separators too
+}
+
+TEST(HexWords, DoubleClickSelectsTheWordUnderEveryColumn)
+{
+    const std::vector<uint8_t> bytes = Iota(16, 0x41);
+    const std::wstring line = FormatHexLine(0, 4, 16, bytes.data(), 16);
+    for (int column = 0; column <= 72; ++column) {
+        HexColumnSpan expected;
+        if (column < 6)
+            expected = {0, 6};  // the offset and its two spaces
+        else if (column < 51)
+            expected = {6 + (column - 6) / 3 * 3, 9 + (column - 6) / 3 * 3};  // a pair and its space
+        else if (column < 55)
+            expected = {51, 55};  // the last pair and the gap
+        else
+            expected = {55, 71};  // the character run, also past the end
+        const HexColumnSpan word = HexWordAtColumn(line, column);
+        EXPECT_EQ(word.from, expected.from) << column;
+        EXPECT_EQ(word.to, expected.to) << column;
+    }
+    const std::wstring dots = L"0000  2e 41  .A";
+    EXPECT_EQ(HexWordAtColumn(dots, 14).from, 14);
+    EXPECT_EQ(HexWordAtColumn(dots, 13).from, 9);  // a dot belongs to the word before it
+    EXPECT_TRUE(HexWordAtColumn(L"", 3).Empty());
 }
 
 TEST(HexMouse, PointsMapToLimitedPositions)

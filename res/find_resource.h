@@ -1,0 +1,26 @@
+// Resource identifiers of the finds: in the hex page, go to an offset, in the whole snapshot.
+#pragma once
+
+#define IDD_HEX_FIND 350
+#define IDD_HEX_GOTO 351
+#define IDD_SNAPSHOT_FIND 352
+
+#define IDC_FIND_TEXT 1150
+#define IDC_FIND_AS_TEXT 1151
+#define IDC_FIND_AS_HEX 1152
+#define IDC_FIND_CODE_PAGE 1153
+#define IDC_FIND_UTF8 1154
+#define IDC_FIND_UTF16 1155
+#define IDC_FIND_IGNORE_CASE 1156
+#define IDC_FIND_PREVIOUS 1157
+#define IDC_GOTO_OFFSET 1160
+#define IDC_GOTO_DECIMAL 1161
+#define IDC_SNAPSHOT_FIND_HITS 1170
+#define IDC_SNAPSHOT_FIND_SHOW 1171
+#define IDC_SNAPSHOT_FIND_STATUS 1172
+
+#define ID_HEX_FIND 33050
+#define ID_HEX_FIND_NEXT 33051
+#define ID_HEX_FIND_PREVIOUS 33052
+#define ID_HEX_GOTO 33053
+#define ID_EDIT_FIND_IN_SNAPSHOT 33054
