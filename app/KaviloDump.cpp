@@ -2,13 +2,16 @@
 // snapshot, as text or JSON, optionally saving every entry's bytes and the whole
 // snapshot to a snapshot file; or reports a saved snapshot file instead of the clipboard.
 //
-//   kavilo-dump [--format NAME] [--json] [--save DIR] [--write FILE]
-//   kavilo-dump --read FILE [--json] [--save DIR]
+//   kavilo-dump [--format NAME] [--json | --decode] [--save DIR] [--write FILE]
+//   kavilo-dump --read FILE [--json | --decode] [--save DIR]
 //   kavilo-dump [--format NAME | --read FILE] --offer [--seconds N]
 //
 // --offer puts the capture or the saved snapshot back on the clipboard and serves it
 // until Enter, Ctrl+C or N seconds, then leaves on the clipboard what can be kept without
 // the program; every request and write it answers is told on stderr.
+//
+// --decode prints under each entry whose format has a decoder the fields the 構造 page
+// shows; the JSON report always carries them as "decoded".
 //
 // NAME is a format description as the program shows it ("CF_UNICODETEXT",
 // "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
@@ -110,8 +113,8 @@ int Usage(const std::wstring& problem)
 {
     if (!problem.empty()) Error(problem);
     Error(
-        L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ] [--write ファイル]\n"
-        L"       kavilo-dump --read ファイル [--json] [--save フォルダ]\n"
+        L"使い方: kavilo-dump [--format 形式名|番号] [--json | --decode] [--save フォルダ] [--write ファイル]\n"
+        L"       kavilo-dump --read ファイル [--json | --decode] [--save フォルダ]\n"
         L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]");
     return 2;
 }
@@ -228,12 +231,15 @@ int wmain(int argc, wchar_t** argv)
     std::optional<std::wstring> formatName;
     std::wstring saveFolder, readFile, writeFile;
     bool json = false;
+    bool decode = false;
     bool offer = false;
     DWORD seconds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--json") {
             json = true;
+        } else if (arg == L"--decode") {
+            decode = true;
         } else if (arg == L"--offer") {
             offer = true;
         } else if (arg == L"--seconds" && i + 1 < argc) {
@@ -308,6 +314,7 @@ int wmain(int argc, wchar_t** argv)
             input.title = info.title;
             input.offered = info.offered;
             input.snapshot = snapshot.get();
+            input.decode = decode;
             if (!saveFolder.empty()) {
                 ::CreateDirectoryW(saveFolder.c_str(), nullptr);
                 input.saveFolder = saveFolder;

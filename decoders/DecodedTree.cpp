@@ -1,6 +1,6 @@
 #include "decoders/DecodedTree.h"
 
-const std::vector<DecodedField>& DecodedField::Children()
+std::vector<DecodedField>& DecodedField::Children()
 {
     if (lazyChildren) {
         children = lazyChildren();

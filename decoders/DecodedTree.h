@@ -26,7 +26,7 @@ struct DecodedField {
 
     bool HasChildren() const { return !children.empty() || static_cast<bool>(lazyChildren); }
     // The children, made from `lazyChildren` when they are not there yet.
-    const std::vector<DecodedField>& Children();
+    std::vector<DecodedField>& Children();
 };
 
 struct DecodedTree {

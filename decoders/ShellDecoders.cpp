@@ -97,8 +97,10 @@ DecodedTree DecodeDropFiles(const DecodeInput& input)
             tree.warnings.push_back(FieldBudget::Stopped(pos));
             return tree;
         }
-        const std::string name = wide ? Utf16ToUtf8(view.data + pos, (end - pos) / 2)
-                                      : EightBitText(input, view.data + pos, end - pos, input.codePage);
+        // Names are shown by their first characters; the field covers all of the name.
+        const size_t shown = std::min<size_t>((end - pos) / unit, 4096);
+        const std::string name =
+            wide ? Utf16ToUtf8(view.data + pos, shown) : EightBitText(input, view.data + pos, shown, input.codePage);
         DecodedField field = MakeField("[" + Dec(index++) + "]", pos, end - pos, Shorten(name, 1000), "ファイル名");
         const bool hasTerminator = view.Has(end, unit);
         if (!hasTerminator) field.warnings.push_back("名前が NUL で終わらずにデータが終わっています");
@@ -315,6 +317,8 @@ DecodedTree DecodeShellIdList(const DecodeInput& input)
                                  Dec(room) + " 個分しかありません)");
     tree.fields.push_back(std::move(count));
     FieldBudget budget;
+    size_t itemsRead = 0;
+    bool stoppedItems = false;
     for (uint64_t i = 0; i < offsets; ++i) {
         const size_t at = 4 + static_cast<size_t>(i) * 4;
         if (!budget.Take()) {
@@ -328,9 +332,14 @@ DecodedTree DecodeShellIdList(const DecodeInput& input)
             field.warnings.push_back("データの外を指しています");
         } else if (target < 4 + offsets * 4) {
             field.warnings.push_back("オフセットの表の中を指しています");
+        } else if (itemsRead > kMaxDecodedFields) {
+            // Offsets may all point at one long list: the lists are read only up to a total.
+            if (!stoppedItems) tree.warnings.push_back("ID リストの項目が多すぎるため、ここから先の項目は表示しません");
+            stoppedItems = true;
         } else {
             // The ID list's items as children, made when the row is opened.
             std::vector<DecodedField> items = IdListItems(view, target);
+            itemsRead += items.size();
             size_t length = 0;
             for (const DecodedField& item : items) field.lazyWarnings += CountWarnings(item);
             length = static_cast<size_t>(items.back().offset + items.back().size - target);

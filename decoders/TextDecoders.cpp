@@ -5,6 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// Strings are shown by their first characters; the field still covers all of them.
+constexpr size_t kShownUnits = 4096;
+
+}  // namespace
+
 DecodedTree DecodeAnsiString(const DecodeInput& input)
 {
     DecodedTree tree;
@@ -13,7 +20,8 @@ DecodedTree DecodeAnsiString(const DecodeInput& input)
     const auto* nul = static_cast<const uint8_t*>(std::memchr(view.data, 0, view.size));
     const size_t length = nul ? static_cast<size_t>(nul - view.data) : view.size;
     DecodedField field =
-        MakeField("文字列", 0, length, Shorten(EightBitText(input, view.data, length, input.codePage), 2000));
+        MakeField("文字列", 0, length,
+                  Shorten(EightBitText(input, view.data, std::min<size_t>(length, kShownUnits), input.codePage), 2000));
     if (!nul) field.warnings.push_back("NUL で終わっていません");
     if (length == 0) field.warnings.push_back("空の文字列です");
     tree.fields.push_back(std::move(field));
@@ -49,7 +57,8 @@ DecodedTree DecodeWideString(const DecodeInput& input)
     const ByteView view{input.data, input.size};
     bool terminated = false;
     const size_t units = WideLength(view, 0, terminated);
-    DecodedField field = MakeField("文字列", 0, units * 2, Shorten(Utf16ToUtf8(view.data, units), 2000));
+    DecodedField field =
+        MakeField("文字列", 0, units * 2, Shorten(Utf16ToUtf8(view.data, std::min(units, kShownUnits)), 2000));
     if (!terminated) field.warnings.push_back("NUL で終わっていません");
     if (units == 0) field.warnings.push_back("空の文字列です");
     tree.fields.push_back(std::move(field));
@@ -73,11 +82,13 @@ DecodedTree DecodeMozUrl(const DecodeInput& input)
             newline = i;
             break;
         }
-    tree.fields.push_back(MakeField("URL", 0, newline * 2, Shorten(Utf16ToUtf8(view.data, newline), 2000)));
+    tree.fields.push_back(
+        MakeField("URL", 0, newline * 2, Shorten(Utf16ToUtf8(view.data, std::min(newline, kShownUnits)), 2000)));
     if (newline < units) {
         const size_t start = newline + 1;
-        tree.fields.push_back(MakeField("title", start * 2, (units - start) * 2,
-                                        Shorten(Utf16ToUtf8(view.data + start * 2, units - start), 2000)));
+        tree.fields.push_back(
+            MakeField("title", start * 2, (units - start) * 2,
+                      Shorten(Utf16ToUtf8(view.data + start * 2, std::min(units - start, kShownUnits)), 2000)));
     } else {
         tree.warnings.push_back("URL と題を分ける改行がありません");
     }
@@ -121,7 +132,7 @@ DecodedTree DecodeObjectDescriptor(const DecodeInput& input)
         } else {
             bool terminated = false;
             const size_t units = WideLength(view, offset, terminated);
-            field.meaning = Shorten(Utf16ToUtf8(view.data + offset, units), 500);
+            field.meaning = Shorten(Utf16ToUtf8(view.data + offset, std::min(units, kShownUnits)), 500);
             field.children.push_back(MakeField("文字列", offset, units * 2, field.meaning));
             if (!terminated) field.warnings.push_back("文字列が NUL で終わっていません");
         }
@@ -220,9 +231,10 @@ DecodedTree DecodeRtf(const DecodeInput& input)
             colorStart = i;
             headerDone = true;
         } else if (word == "f" && fontDepth >= 0 && depth == fontDepth + 1 && fonts && budget.Take()) {
-            // The entry's name runs to its ';'.
+            // The entry's name runs to its ';' (looked for within a bounded distance, so that
+            // a table of unterminated entries stays linear).
             size_t end = i;
-            while (end < view.size && view.data[end] != ';' && view.data[end] != '}') ++end;
+            while (end < view.size && end - i < 256 && view.data[end] != ';' && view.data[end] != '}') ++end;
             size_t nameStart = end;
             while (nameStart > i && view.data[nameStart - 1] != ' ' && view.data[nameStart - 1] != '}') --nameStart;
             fonts->children.push_back(
@@ -287,7 +299,7 @@ DecodedTree DecodeChromiumCustomData(const DecodeInput& input)
             pair.children.push_back(std::move(field));
             return false;
         }
-        const std::string text = Utf16ToUtf8(view.data + pos + 4, static_cast<size_t>(length));
+        const std::string text = Utf16ToUtf8(view.data + pos + 4, std::min(static_cast<size_t>(length), kShownUnits));
         pair.children.push_back(MakeField(name, pos, 4 + bytes, Shorten(text, 500), Dec(length) + " 文字"));
         if (pair.value.empty()) pair.value = Shorten(text, 100);
         pos += 4 + static_cast<size_t>(bytes);

@@ -48,6 +48,8 @@ public:
     void WordLeft(bool extend);
     void WordRight(bool extend);
     HexByteRange GetSelectedByteRange() const;
+    // Selects bytes [begin, end) of the hex pairs, the caret at the first, and scrolls it into view.
+    void SelectByteRange(uint64_t begin, uint64_t end);
 
     // The text of `line` as it is painted (read through the source).
     std::wstring FormatLine(uint64_t line);
