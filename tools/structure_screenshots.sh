@@ -24,7 +24,7 @@ xvfb-run -a -s "-screen 0 1100x700x24" bash -c "
     '$run' '$build/bin/structure_source.exe' - - & source=\$!
     sleep 3
     '$run' '$build/bin/Kavilo.exe' & program=\$!
-    '$run' '$build/bin/structure_page_shot.exe' '$(winpath "$shots/s")' 0:9:hex 1:3 2:4 5:8
+    '$run' '$build/bin/structure_page_shot.exe' '$(winpath "$shots/s")' 0:9:hex 1:3 2:2:open 5:8
     wait \$program || true
     kill \$source 2>/dev/null || true
     WINEPREFIX='$build/wineprefix' wineserver -k 2>/dev/null || true

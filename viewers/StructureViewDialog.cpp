@@ -151,6 +151,10 @@ std::wstring CStructureViewDialog::GetRowText(int index, int column) const
         case 3: {
             std::wstring text = Wide(field.value);
             if (!field.meaning.empty()) text += (text.empty() ? L"(" : L"  (") + Wide(field.meaning) + L")";
+            // A closed row tells of the warnings below it, which its own rows do not show.
+            if (!row.open && field.HasChildren())
+                if (const size_t inside = CountWarnings(field) - field.warnings.size())
+                    text += L"  ― 中に警告 " + std::to_wstring(inside) + L" 件";
             return text;
         }
         default:

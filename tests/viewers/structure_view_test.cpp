@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -122,11 +123,17 @@ TEST_F(StructureView, LargeArraysOpenAtOnceAndMakeTheirMembersWhenOpened)
     std::vector<uint8_t> bytes(4 + 592ull * count, 0);
     std::memcpy(bytes.data(), &count, 4);
     for (uint32_t i = 0; i < count; ++i) bytes[4 + 592ull * i + 72] = 'f';
+    // The last name fills its field without a terminator: a warning inside a closed row.
+    std::fill_n(bytes.begin() + 4 + 592ull * (count - 1) + 72, 520, 'g');
     CStructureViewDialog& page = Open(Entry(L"FileGroupDescriptorW", bytes));
     ASSERT_EQ(page.GetRowCount(), 1 + static_cast<int>(count));
     EXPECT_EQ(page.GetRowText(count, 0), L"+  fgd[19999]");
+    EXPECT_NE(page.GetRowText(count, 3).find(L"中に警告 1 件"), std::wstring::npos);
+    EXPECT_EQ(page.GetRowText(count - 1, 3).find(L"中に警告"), std::wstring::npos);
     EXPECT_TRUE(page.ToggleRow(count));
-    EXPECT_EQ(page.GetRowCount(), 1 + static_cast<int>(count) + 13);
+    EXPECT_EQ(page.GetRowText(count, 3).find(L"中に警告"), std::wstring::npos);
+    EXPECT_EQ(page.GetRowText(count + 14, 0), L"      ! 警告");
+    EXPECT_EQ(page.GetRowCount(), 1 + static_cast<int>(count) + 14);
     EXPECT_EQ(page.GetRowText(count, 0), L"-  fgd[19999]");
     EXPECT_EQ(page.GetRowText(count + 13, 0), L"      cFileName");
     EXPECT_EQ(page.GetRowText(count + 13, 1), std::to_wstring(4 + 592ull * 19999 + 72));

@@ -1,8 +1,9 @@
 // Takes pictures of the structure page in a running Kavilo.exe: pastes (as the toolbar
 // button does), then for each SHOT selects the tree's top-level entry N, opens its
-// structure page (the tab after "画像"), moves the list's selection down ROW rows, writes
-// the window to PREFIX-K.bmp, and with ":hex" presses Enter and writes the hex page too.
-//   structure_page_shot PREFIX N:ROW[:hex] ...
+// structure page (the tab after "画像"), moves the list's selection down ROW rows (with
+// ":open" opens that row), writes the window to PREFIX-K.bmp, and with ":hex" presses
+// Enter and writes the hex page too.
+//   structure_page_shot PREFIX N:ROW[:hex|:open] ...
 // Only messages without pointers cross to the other process, so rows are chosen by keys.
 #include "framework/Handles.h"
 
@@ -95,7 +96,7 @@ int wmain(int argc, wchar_t** argv)
     for (int a = 2; a < argc; ++a) {
         int entry = 0, row = 0;
         wchar_t hex[8] = {};
-        if (swscanf(argv[a], L"%d:%d:%3ls", &entry, &row, hex) < 2) return 2;
+        if (swscanf(argv[a], L"%d:%d:%4ls", &entry, &row, hex) < 2) return 2;
         auto root = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         auto item = reinterpret_cast<HTREEITEM>(
             ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
@@ -113,6 +114,7 @@ int wmain(int argc, wchar_t** argv)
         if (!list) return 5;
         Key(list, VK_HOME);
         for (int i = 0; i < row; ++i) Key(list, VK_DOWN);
+        if (lstrcmpW(hex, L"open") == 0) Key(list, VK_RIGHT);
         if (!WriteWindow(frame, std::wstring(argv[1]) + L"-" + std::to_wstring(++shot) + L".bmp")) return 6;
         if (lstrcmpW(hex, L"hex") == 0) {
             Key(list, VK_RETURN);
