@@ -38,7 +38,7 @@ double Seconds(const DecoderInfo& decoder, const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-int main()
+int wmain()
 {
     const std::vector<std::pair<const char*, std::string>> patterns = {
         {"zeros", std::string(1, '\0')},
