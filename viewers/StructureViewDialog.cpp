@@ -258,7 +258,8 @@ LRESULT CStructureViewDialog::OnNotify(NMHDR* header)
         case NM_CLICK: {
             // A click on the +/- mark opens or closes the row.
             const auto* activate = reinterpret_cast<NMITEMACTIVATE*>(header);
-            if (activate->iItem < 0 || activate->iSubItem != 0) return 0;
+            if (activate->iItem < 0 || static_cast<size_t>(activate->iItem) >= m_rows.size() || activate->iSubItem != 0)
+                return 0;
             const Row& row = m_rows[static_cast<size_t>(activate->iItem)];
             const std::wstring prefix(static_cast<size_t>(row.depth) * 3 + 2, L'M');
             const int markEnd = static_cast<int>(
