@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "viewers/HexViewDialog.h"
 #include "viewers/ImageViewDialog.h"
+#include "viewers/StructureViewDialog.h"
 #include "viewers/TextViewDialog.h"
 
 #include <commctrl.h>
@@ -96,6 +97,7 @@ bool CKaviloApp::InitInstance()
     CKaviloView::SetPageFactory(ViewTab_Text, &CTextViewDialog::CreateForEntry);
     CKaviloView::SetPageFactory(ViewTab_Image,
                                 [](CCBData* entry) { return std::make_shared<CImageViewDialog>(entry); });
+    CKaviloView::SetPageFactory(ViewTab_Structure, &CStructureViewDialog::CreateForEntry);
     m_document = std::make_unique<CKaviloDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (!m_frame->Create(m_document.get())) return false;

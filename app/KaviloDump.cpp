@@ -2,8 +2,8 @@
 // snapshot, as text or JSON, optionally saving every entry's bytes and the whole
 // snapshot to a snapshot file; or reports a saved snapshot file instead of the clipboard.
 //
-//   kavilo-dump [--format NAME] [--json] [--save DIR] [--write FILE]
-//   kavilo-dump --read FILE [--json] [--save DIR]
+//   kavilo-dump [--format NAME] [--json | --decode] [--save DIR] [--write FILE]
+//   kavilo-dump --read FILE [--json | --decode] [--save DIR]
 //   kavilo-dump [--format NAME | --read FILE] --offer [--seconds N]
 //   kavilo-dump --watch [--seconds N] [--json] [--list-only] [--save DIR]
 //   kavilo-dump --diff A B [--json]
@@ -12,6 +12,9 @@
 // --offer puts the capture or the saved snapshot back on the clipboard and serves it
 // until Enter, Ctrl+C or N seconds, then leaves on the clipboard what can be kept without
 // the program; every request and write it answers is told on stderr.
+//
+// --decode prints under each entry whose format has a decoder the fields the 構造 page
+// shows; the JSON report always carries them as "decoded".
 //
 // NAME is a format description as the program shows it ("CF_UNICODETEXT",
 // "\"HTML Format\"", "CF_TEXT THUMBNAIL ") or a format number. Exit status: 0 done,
@@ -129,8 +132,8 @@ int Usage(const std::wstring& problem)
 {
     if (!problem.empty()) Error(problem);
     Error(
-        L"使い方: kavilo-dump [--format 形式名|番号] [--json] [--save フォルダ] [--write ファイル]\n"
-        L"       kavilo-dump --read ファイル [--json] [--save フォルダ]\n"
+        L"使い方: kavilo-dump [--format 形式名|番号] [--json | --decode] [--save フォルダ] [--write ファイル]\n"
+        L"       kavilo-dump --read ファイル [--json | --decode] [--save フォルダ]\n"
         L"       kavilo-dump [--format 形式名|番号 | --read ファイル] --offer [--seconds 秒数]\n"
         L"       kavilo-dump --watch [--seconds 秒数] [--json] [--list-only] [--save フォルダ]\n"
         L"       kavilo-dump --diff ファイルA ファイルB [--json]\n"
@@ -410,6 +413,7 @@ int wmain(int argc, wchar_t** argv)
     std::optional<std::wstring> formatName;
     std::wstring saveFolder, readFile, writeFile;
     bool json = false;
+    bool decode = false;
     bool offer = false;
     bool watch = false, listOnly = false;
     std::optional<std::pair<std::wstring, std::wstring>> diff;
@@ -419,6 +423,8 @@ int wmain(int argc, wchar_t** argv)
         const std::wstring arg = argv[i];
         if (arg == L"--json") {
             json = true;
+        } else if (arg == L"--decode") {
+            decode = true;
         } else if (arg == L"--offer") {
             offer = true;
         } else if (arg == L"--watch") {
@@ -525,6 +531,7 @@ int wmain(int argc, wchar_t** argv)
             input.offered = info.offered;
             input.snapshot = snapshot.get();
             input.owner = info.owner;
+            input.decode = decode;
             if (!saveFolder.empty()) {
                 ::CreateDirectoryW(saveFolder.c_str(), nullptr);
                 input.saveFolder = saveFolder;

@@ -4,6 +4,7 @@
 #include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
 #include "viewers/HexViewDialog.h"
+#include "viewers/StructureViewDialog.h"
 
 #include <commctrl.h>
 
@@ -130,14 +131,30 @@ void CKaviloView::ShowEntry(CCBData* entry)
         text = AddExtraPage(ViewTab_Text, entry);
     }
     std::shared_ptr<CKaviloPropertyPage> image = AddExtraPage(ViewTab_Image, entry);
+    std::shared_ptr<CKaviloPropertyPage> structure = AddExtraPage(ViewTab_Structure, entry);
+    LinkStructureToHex(structure.get(), hex.get());
     m_propertyPage.ShowEntry(entry);
 
     CKaviloPropertyPage* first = &m_propertyPage;
     if (defaultTab == ViewTab_Hex && hex) first = hex.get();
     if (defaultTab == ViewTab_Text && text) first = text.get();
     if (defaultTab == ViewTab_Image && image) first = image.get();
+    if (defaultTab == ViewTab_Structure && structure) first = structure.get();
     // A page that cannot be made leaves the property page in front.
     if (!m_sheet.SetActivePage(first)) m_sheet.SetActivePage(0);
+}
+
+void CKaviloView::LinkStructureToHex(CKaviloPropertyPage* structurePage, CKaviloPropertyPage* hexPage)
+{
+    auto* structure = dynamic_cast<CStructureViewDialog*>(structurePage);
+    auto* hex = dynamic_cast<CHexViewDialog*>(hexPage);
+    if (!structure || !hex) return;
+    // Both pages live until the next selection removes them together.
+    structure->SetSelectBytesHandler([this, hex](uint64_t begin, uint64_t end, bool show) {
+        hex->SelectBytes(begin, end);
+        if (!show || !m_sheet.SetActivePage(hex)) return;
+        if (HWND control = hex->GetHexView().GetSafeHwnd()) ::SetFocus(control);
+    });
 }
 
 void CKaviloView::OnUpdate(fw::View*, LPARAM hint, void* object)

@@ -44,7 +44,8 @@ public:
     // selected and the focus in it; false when the entry has no HEX page.
     bool ShowHexSelection(uint64_t offset, uint64_t length);
 
-    // The hex (0), text (1) and image (2) pages come with later work: they plug in here.
+    // The hex (0), text (1), image (2) and structure (4) pages plug in here; a factory
+    // may return null for an entry the page does not suit.
     using PageFactory = std::function<std::shared_ptr<CKaviloPropertyPage>(CCBData* entry)>;
     static void SetPageFactory(int viewTab, PageFactory factory);
 
@@ -57,6 +58,8 @@ private:
     void RemoveExtraPages();
     void ShowEntry(CCBData* entry);
     std::shared_ptr<CKaviloPropertyPage> AddExtraPage(int viewTab, CCBData* entry);
+    // Selecting a field in the structure page selects its bytes in the hex page.
+    void LinkStructureToHex(CKaviloPropertyPage* structurePage, CKaviloPropertyPage* hexPage);
 
     fw::TabSheet m_sheet;
     CPropertyViewDialog m_propertyPage;

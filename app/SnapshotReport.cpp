@@ -1,6 +1,8 @@
 #include "app/SnapshotReport.h"
 
 #include "capture/CBData.h"
+#include "capture/EntryDecoder.h"
+#include "decoders/DecodedText.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/bytes/TempNames.h"
 #include "viewers/PropertyRows.h"
@@ -37,6 +39,15 @@ std::wstring SaveEntry(const CCBData& entry, const std::wstring& folder, const s
     return ::CopyFileW(entry.m_tempFile.c_str(), target.c_str(), FALSE) ? name : std::wstring();
 }
 
+std::wstring FromUtf8(const std::string& text)
+{
+    if (text.empty()) return std::wstring();
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(size, L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
 struct Picture {
     int width = 0, height = 0, bpp = 0;
 };
@@ -55,6 +66,31 @@ std::wstring PathOf(const std::wstring& parent, size_t index)
     return parent.empty() ? own : parent + L"." + own;
 }
 
+// The decoded tree's fields, lazy children made, as JSON.
+Json JsonFields(std::vector<DecodedField>& fields)
+{
+    Json out = Json::array();
+    for (DecodedField& field : fields) {
+        Json item;
+        item["name"] = field.name;
+        item["offset"] = field.offset;
+        item["size"] = field.size;
+        item["value"] = field.value;
+        if (!field.meaning.empty()) item["meaning"] = field.meaning;
+        if (!field.warnings.empty()) item["warnings"] = field.warnings;
+        field.Children();
+        if (!field.children.empty()) item["children"] = JsonFields(field.children);
+        out.push_back(std::move(item));
+    }
+    return out;
+}
+
+std::string TextDecoded(const CCBData& entry, const std::wstring& indent)
+{
+    std::unique_ptr<EntryDecoding> decoding = DecodeEntry(entry);
+    return decoding ? DecodedTreeText(decoding->tree, ToUtf8(indent)) : std::string();
+}
+
 void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input, const std::wstring& parent, int depth,
                  std::wstring& out)
 {
@@ -69,6 +105,7 @@ void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
                    std::to_wstring(picture->height) + L", " + std::to_wstring(picture->bpp) + L" bpp\n";
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
             out += indent + L"    => " + file + L"\n";
+        if (input.decode) out += FromUtf8(TextDecoded(entry, indent + L"    "));
         if (entry.m_children) TextEntries(*entry.m_children, input, path, depth + 1, out);
     }
 }
@@ -89,6 +126,13 @@ Json JsonEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
             item["image"] = {{"width", picture->width}, {"height", picture->height}, {"bpp", picture->bpp}};
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
             item["file"] = ToUtf8(file);
+        if (std::unique_ptr<EntryDecoding> decoding = DecodeEntry(entry)) {
+            Json decoded;
+            decoded["decoder"] = decoding->tree.decoder;
+            decoded["fields"] = JsonFields(decoding->tree.fields);
+            decoded["warnings"] = decoding->tree.warnings;
+            item["decoded"] = std::move(decoded);
+        }
         entries.push_back(item);
     }
     return entries;

@@ -18,13 +18,16 @@ struct SnapshotReportInput {
     std::optional<CClipboardOwner> owner;  // JSON "owner": null when the snapshot has none
     std::wstring taken;                    // JSON "taken" when not empty (the watch's lines)
     bool oneLine = false;                  // JSON on one line, for JSON Lines
+    bool decode = false;                   // the text report prints each decoded entry's field tree
 };
 
 // UTF-8 text: the title, "提供された形式:" with one description a line, then one line
 // per entry (indented by depth) with its display text and its rows below it.
 std::string BuildTextReport(const SnapshotReportInput& input);
 // UTF-8 JSON: {"title", "offered": [...], "owner": {"image", "pid", "windowClass"} or null,
-// "taken"?, "entries": [{"text", "rows", "children", "file"?}]}.
+// "taken"?, "entries": [{"text", "rows", "children", "file"?, "decoded"?}]}; "decoded" is
+// {"decoder", "fields": [{"name", "offset", "size", "value", "meaning"?, "warnings"?,
+// "children"?}], "warnings"} for every entry with a decoder.
 std::string BuildJsonReport(const SnapshotReportInput& input);
 
 // A file name made safe: no characters the file system refuses, no device names, no

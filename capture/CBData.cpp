@@ -98,9 +98,9 @@ int CCBData::GetDefaultViewTab() const
         if (auto builtIn = FindFormatDefaultViewTab(key)) tab = ViewTabName(*builtIn);
     }
     if (tab.empty() && key.size() >= 6 && CompareViewKeys(key.substr(0, 6), L"\"text/") == 0) tab = L"TEXT";
-    static const wchar_t* const words[] = {L"PROPERTY", L"HEX", L"TEXT", L"IMAGE"};
-    static const int tabs[] = {ViewTab_Property, ViewTab_Hex, ViewTab_Text, ViewTab_Image};
-    for (int i = 0; i < 4; ++i)
+    static const wchar_t* const words[] = {L"PROPERTY", L"HEX", L"TEXT", L"IMAGE", L"STRUCTURE"};
+    static const int tabs[] = {ViewTab_Property, ViewTab_Hex, ViewTab_Text, ViewTab_Image, ViewTab_Structure};
+    for (int i = 0; i < 5; ++i)
         if (!tab.empty() && CompareViewKeys(tab, words[i]) == 0) return tabs[i];
     return m_defaultViewTab;
 }

@@ -13,8 +13,16 @@
 #include <optional>
 #include <string>
 
-// Index of a viewer page; the words are what the per-format default stores.
-enum ViewTab : int { ViewTab_Hex = 0, ViewTab_Text = 1, ViewTab_Image = 2, ViewTab_Property = 3 };
+// Index of a viewer page; the words are what the per-format default stores. The structure
+// page's "STRUCTURE" is a stored choice only (no built-in default names it); versions
+// without that page read it as no choice.
+enum ViewTab : int {
+    ViewTab_Hex = 0,
+    ViewTab_Text = 1,
+    ViewTab_Image = 2,
+    ViewTab_Property = 3,
+    ViewTab_Structure = 4
+};
 
 // "HEX", "TEXT", "IMAGE", "PROPERTY" (exact, upper case) to the tab; nothing for other words.
 std::optional<int> ViewTabFromName(const std::wstring& name);

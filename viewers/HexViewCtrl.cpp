@@ -1,5 +1,7 @@
 #include "viewers/HexViewCtrl.h"
 
+#include "viewers/bytes/HexByteSelection.h"
+
 #include "framework/Clipboard.h"
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
@@ -489,6 +491,15 @@ void CHexViewCtrl::SetCaret(uint64_t line, int column, bool extend)
     if (m_hwnd && (!(oldStart == oldEnd) || !(m_selStart == m_selEnd)))
         InvalidateLines(std::min(oldStart.line, m_selStart.line), std::max(oldEnd.line, m_selEnd.line));
     UpdateCaretPos();
+}
+
+void CHexViewCtrl::SelectByteRange(uint64_t begin, uint64_t end)
+{
+    const auto [start, stop] = HexPositionsOfBytes(m_dataSize, m_bytesPerLine, begin, end);
+    // The anchor goes after the last byte and the caret to the first, which is what comes into view.
+    SetCaret(stop.line, stop.column, false);
+    SetCaret(start.line, start.column, true);
+    EnsureCaretVisible();
 }
 
 void CHexViewCtrl::EnsureCaretVisible()

@@ -59,6 +59,8 @@ public:
     // find moves on) or at the caret's byte; backward, before either of them.
     uint64_t GetFindStart(bool backward) const;
     ByteSource GetByteSource() const { return ByteSource{m_reader, m_context1, m_context2, m_dataSize}; }
+    // Selects bytes [begin, end) of the hex pairs, the caret at the first, and scrolls it into view.
+    void SelectByteRange(uint64_t begin, uint64_t end);
 
     // The text of `line` as it is painted (read through the source).
     std::wstring FormatLine(uint64_t line);

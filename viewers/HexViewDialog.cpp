@@ -90,6 +90,10 @@ BOOL CHexViewDialog::OnInitDialog()
     ::SendMessageW(combo, CB_SETCURSEL, index, 0);
 
     ::SetWindowPos(m_hexView.GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    if (m_selectionPending) {
+        m_selectionPending = false;
+        m_hexView.SelectByteRange(m_pendingBegin, m_pendingEnd);
+    }
     return TRUE;
 }
 
@@ -144,6 +148,17 @@ void CHexViewDialog::GoTo()
     if (dialog.DoModal(::GetAncestor(GetSafeHwnd(), GA_ROOT)) != IDOK) return;
     m_hexView.GoToOffset(dialog.m_offset);
     ::SetFocus(m_hexView.GetSafeHwnd());
+}
+
+void CHexViewDialog::SelectBytes(uint64_t begin, uint64_t end)
+{
+    if (!m_hexView.GetSafeHwnd()) {
+        m_selectionPending = true;
+        m_pendingBegin = begin;
+        m_pendingEnd = end;
+        return;
+    }
+    m_hexView.SelectByteRange(begin, end);
 }
 
 bool CHexViewDialog::OnCommand(WORD id, WORD code)

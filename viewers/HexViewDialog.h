@@ -23,6 +23,8 @@ public:
     void SaveAsDefaultView() override;
 
     CHexViewCtrl& GetHexView() { return m_hexView; }
+    // Selects bytes [begin, end) of the entry; before the page's window exists, once it is made.
+    void SelectBytes(uint64_t begin, uint64_t end);
     // False when the entry's temporary file could not be opened (the page says so).
     bool HasBytes() const { return m_file.IsValid(); }
 
@@ -52,4 +54,7 @@ private:
     fw::UniqueFile m_file;  // read-only, shared for reading, for the page's life
     CNoSelEdit m_placeholder;
     std::unique_ptr<CHexFindDialog> m_findDialog;
+    // A selection asked for before the control had its bytes.
+    bool m_selectionPending = false;
+    uint64_t m_pendingBegin = 0, m_pendingEnd = 0;
 };

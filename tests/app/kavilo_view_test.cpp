@@ -5,7 +5,11 @@
 #include "capture/FormatCatalogue.h"
 #include "framework/Profile.h"
 #include "res/dialogs_resource.h"
+#include "res/structureview_resource.h"
 #include "tests/ControlReading.h"
+#include "tests/TestSupport.h"
+#include "viewers/HexViewDialog.h"
+#include "viewers/StructureViewDialog.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -99,7 +103,8 @@ protected:
     {
         m_doc.RemoveView(m_view.get());
         m_view.reset();
-        for (int tab : {ViewTab_Hex, ViewTab_Text, ViewTab_Image}) CKaviloView::SetPageFactory(tab, nullptr);
+        for (int tab : {ViewTab_Hex, ViewTab_Text, ViewTab_Image, ViewTab_Structure})
+            CKaviloView::SetPageFactory(tab, nullptr);
         fw::DeleteAppRegistryKey();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\OrvettaViewerHostTest");
         fw::SetRegistryKey(L"Orvetta");
@@ -328,4 +333,36 @@ TEST_F(KaviloView, FocusGoesToTheActivePageAndTabClicksLeaveItWhereItWas)
     EXPECT_TRUE(::IsChild(hex->GetSafeHwnd(), ::GetFocus()) || ::GetFocus() == hex->GetSafeHwnd());
     EXPECT_FALSE(::IsWindowVisible(text->GetSafeHwnd()));
     ::DestroyWindow(other);
+}
+
+TEST_F(KaviloView, StructurePageComesLastAndSelectsTheFieldsBytesInTheHexPage)
+{
+    CKaviloView::SetPageFactory(ViewTab_Hex, [](CCBData* e) { return std::make_shared<CHexViewDialog>(e); });
+    CKaviloView::SetPageFactory(ViewTab_Structure, &CStructureViewDialog::CreateForEntry);
+    testing_support::ScratchDir dir;
+    auto entry = MakeEntry(L"", true, ViewTab_Hex);
+    entry->m_fmt.cfFormat = static_cast<CLIPFORMAT>(::RegisterClipboardFormatW(L"Preferred DropEffect"));
+    entry->m_tempFile = dir / L"effect.cvtmp";
+    ASSERT_TRUE(testing_support::WriteBytes(entry->m_tempFile, {5, 0, 0, 0}));
+    entry->m_dataSize = 4;
+    Select(entry.get());
+    EXPECT_EQ(TabTexts(m_tab), (std::vector<std::wstring>{L"プロパティ", L"HEX", L"テキスト", L"画像", L"構造"}));
+    EXPECT_EQ(ActiveCaption(), L"HEX");
+
+    // The page opened first is the stored choice; the hex page gets the field's bytes and,
+    // on Enter's command, comes to the front.
+    ClickTab(m_tab, 4);
+    m_view->GetActivePage()->SaveAsDefaultView();
+    Select(entry.get());
+    ASSERT_EQ(ActiveCaption(), L"構造");
+    auto* structure = dynamic_cast<CStructureViewDialog*>(m_view->GetActivePage());
+    ASSERT_TRUE(structure);
+    structure->SelectRow(0);
+    ::SendMessageW(structure->GetSafeHwnd(), WM_COMMAND, ID_STRUCTURE_SHOW_HEX, 0);
+    EXPECT_EQ(ActiveCaption(), L"HEX");
+    auto* hex = dynamic_cast<CHexViewDialog*>(m_view->GetActivePage());
+    ASSERT_TRUE(hex);
+    const HexByteRange range = hex->GetHexView().GetSelectedByteRange();
+    EXPECT_EQ(range.begin, 0u);
+    EXPECT_EQ(range.end, 4u);
 }

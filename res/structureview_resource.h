@@ -1,0 +1,10 @@
+// Resource identifiers of the structure page.
+#pragma once
+
+#define IDD_STRUCTURE_VIEW 340
+#define IDR_STRUCTURE_MENU 341
+#define IDC_STRUCTURE_SUMMARY 1100
+#define IDC_STRUCTURE_LIST 1101
+#define ID_STRUCTURE_COPY 33000
+#define ID_STRUCTURE_COPY_ALL 33001
+#define ID_STRUCTURE_SHOW_HEX 33002
