@@ -393,18 +393,20 @@ int Diff(const std::wstring& pathA, const std::wstring& pathB, bool json)
     }
     Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildDiffJson(result) : BuildDiffText(result));
     return result.Same() ? 0 : 1;
-    // Prints every hit of `query` in the snapshot; 0 with hits, 1 without or when stopped.
-    int Find(const CCBDataArray& snapshot, const FindQuery& query, bool json)
-    {
-        std::vector<SnapshotFindHit> hits;
-        std::wstring error;
-        const bool done = FindInSnapshot(
-            snapshot, query, ::GetACP(), [&](const SnapshotFindHit& hit) { hits.push_back(hit); },
-            [](uint64_t, uint64_t) { return !g_stop; }, error);
-        if (!error.empty()) Error(error);
-        Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildFindJsonReport(hits) : BuildFindTextReport(hits));
-        return done && !hits.empty() ? 0 : 1;
-    }
+}
+
+// Prints every hit of `query` in the snapshot; 0 with hits, 1 without or when stopped.
+int Find(const CCBDataArray& snapshot, const FindQuery& query, bool json)
+{
+    std::vector<SnapshotFindHit> hits;
+    std::wstring error;
+    const bool done = FindInSnapshot(
+        snapshot, query, ::GetACP(), [&](const SnapshotFindHit& hit) { hits.push_back(hit); },
+        [](uint64_t, uint64_t) { return !g_stop; }, error);
+    if (!error.empty()) Error(error);
+    Write(::GetStdHandle(STD_OUTPUT_HANDLE), json ? BuildFindJsonReport(hits) : BuildFindTextReport(hits));
+    return done && !hits.empty() ? 0 : 1;
+}
 
 }  // namespace
 

@@ -104,121 +104,123 @@ int CLeftView::KeptIndexOf(HTREEITEM item) const
 int CLeftView::GetSelectedKept() const
 {
     return KeptIndexOf(TreeView_GetSelection(m_hwnd));
-    bool CLeftView::SelectEntry(const CCBData* entry)
-    {
-        if (!entry || !m_hwnd) return false;
-        // Depth first through the items shown, the way the tree lists them.
-        std::vector<HTREEITEM> pending = {TreeView_GetRoot(m_hwnd)};
-        while (!pending.empty()) {
-            HTREEITEM at = pending.back();
-            pending.pop_back();
-            for (; at; at = TreeView_GetNextSibling(m_hwnd, at)) {
-                TVITEMW item = {};
-                item.mask = TVIF_PARAM;
-                item.hItem = at;
-                TreeView_GetItem(m_hwnd, &item);
-                if (reinterpret_cast<const CCBData*>(item.lParam) == entry) {
-                    TreeView_EnsureVisible(m_hwnd, at);
-                    if (TreeView_GetSelection(m_hwnd) == at) {
-                        // Selected already: the views are told again, as for a new selection.
-                        if (fw::Document* document = GetDocument())
-                            document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, const_cast<CCBData*>(entry));
-                    } else {
-                        TreeView_SelectItem(m_hwnd, at);
-                    }
-                    return true;
+}
+
+bool CLeftView::SelectEntry(const CCBData* entry)
+{
+    if (!entry || !m_hwnd) return false;
+    // Depth first through the items shown, the way the tree lists them.
+    std::vector<HTREEITEM> pending = {TreeView_GetRoot(m_hwnd)};
+    while (!pending.empty()) {
+        HTREEITEM at = pending.back();
+        pending.pop_back();
+        for (; at; at = TreeView_GetNextSibling(m_hwnd, at)) {
+            TVITEMW item = {};
+            item.mask = TVIF_PARAM;
+            item.hItem = at;
+            TreeView_GetItem(m_hwnd, &item);
+            if (reinterpret_cast<const CCBData*>(item.lParam) == entry) {
+                TreeView_EnsureVisible(m_hwnd, at);
+                if (TreeView_GetSelection(m_hwnd) == at) {
+                    // Selected already: the views are told again, as for a new selection.
+                    if (fw::Document* document = GetDocument())
+                        document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, const_cast<CCBData*>(entry));
+                } else {
+                    TreeView_SelectItem(m_hwnd, at);
                 }
-                if (HTREEITEM child = TreeView_GetChild(m_hwnd, at)) pending.push_back(child);
+                return true;
             }
+            if (HTREEITEM child = TreeView_GetChild(m_hwnd, at)) pending.push_back(child);
         }
-        return false;
     }
+    return false;
+}
 
-    CCBData* CLeftView::GetSelectedEntry() const
-    {
-        HTREEITEM selected = TreeView_GetSelection(m_hwnd);
-        if (!selected) return nullptr;
-        TVITEMW item = {};
-        item.mask = TVIF_PARAM;
-        item.hItem = selected;
-        TreeView_GetItem(m_hwnd, &item);
-        return reinterpret_cast<CCBData*>(item.lParam);
+CCBData* CLeftView::GetSelectedEntry() const
+{
+    HTREEITEM selected = TreeView_GetSelection(m_hwnd);
+    if (!selected) return nullptr;
+    TVITEMW item = {};
+    item.mask = TVIF_PARAM;
+    item.hItem = selected;
+    TreeView_GetItem(m_hwnd, &item);
+    return reinterpret_cast<CCBData*>(item.lParam);
+}
+
+LRESULT CLeftView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == kStartDrag) {
+        // Started after the tree's own begin-drag handling has returned: the drop may
+        // rebuild the tree. The document checks that the entry still belongs to its snapshot.
+        if (auto* document = static_cast<CKaviloDoc*>(GetDocument()))
+            document->DragOut(reinterpret_cast<const CCBData*>(lParam), static_cast<DWORD>(wParam));
+        return 0;
     }
+    return fw::View::OnMessage(msg, wParam, lParam);
+}
 
-    LRESULT CLeftView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
-    {
-        if (msg == kStartDrag) {
-            // Started after the tree's own begin-drag handling has returned: the drop may
-            // rebuild the tree. The document checks that the entry still belongs to its snapshot.
-            if (auto* document = static_cast<CKaviloDoc*>(GetDocument()))
-                document->DragOut(reinterpret_cast<const CCBData*>(lParam), static_cast<DWORD>(wParam));
-            return 0;
+void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
+{
+    auto* document = static_cast<CKaviloDoc*>(GetDocument());
+    if (hint & CKaviloDoc::HintSnapshotReplaced) {
+        TreeView_DeleteAllItems(m_hwnd);
+        m_writeBackItem = nullptr;
+        m_keptRoots.clear();
+        if (document && document->GetSnapshot()) {
+            HTREEITEM root = InsertRoot(document->GetTitle());
+            AddEntries(*document->GetSnapshot(), root);
+            TreeView_Expand(m_hwnd, root, TVE_EXPAND);
+            ShowWriteBack();
         }
-        return fw::View::OnMessage(msg, wParam, lParam);
-    }
-
-    void CLeftView::OnUpdate(fw::View*, LPARAM hint, void*)
-    {
-        auto* document = static_cast<CKaviloDoc*>(GetDocument());
-        if (hint & CKaviloDoc::HintSnapshotReplaced) {
-            TreeView_DeleteAllItems(m_hwnd);
-            m_writeBackItem = nullptr;
-            m_keptRoots.clear();
-            if (document && document->GetSnapshot()) {
-                HTREEITEM root = InsertRoot(document->GetTitle());
-                AddEntries(*document->GetSnapshot(), root);
-                TreeView_Expand(m_hwnd, root, TVE_EXPAND);
-                ShowWriteBack();
-            }
-            // The earlier snapshots below the current one, newest first, collapsed.
-            if (document) {
-                for (const CKeptSnapshot& kept : document->GetKeptSnapshots()) {
-                    HTREEITEM root = InsertRoot(kept.title);
-                    m_keptRoots.push_back(root);
-                    if (kept.snapshot) AddEntries(*kept.snapshot, root);
-                }
-            }
-        }
-        if (hint & CKaviloDoc::HintWriteBack) ShowWriteBack();
-        if (hint & CKaviloDoc::HintSelectFirst) {
-            HTREEITEM root = TreeView_GetRoot(m_hwnd);
-            HTREEITEM first = root ? TreeView_GetChild(m_hwnd, root) : nullptr;
-            if (first) {
-                // A change of selection tells the views itself (TVN_SELCHANGED, hint 2): they are
-                // told here only when the item was selected already, so pages are built once.
-                const bool wasSelected = TreeView_GetSelection(m_hwnd) == first;
-                TreeView_SelectItem(m_hwnd, first);
-                TVITEMW item = {};
-                item.mask = TVIF_PARAM;
-                item.hItem = first;
-                TreeView_GetItem(m_hwnd, &item);
-                if (document && wasSelected)
-                    document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(item.lParam));
+        // The earlier snapshots below the current one, newest first, collapsed.
+        if (document) {
+            for (const CKeptSnapshot& kept : document->GetKeptSnapshots()) {
+                HTREEITEM root = InsertRoot(kept.title);
+                m_keptRoots.push_back(root);
+                if (kept.snapshot) AddEntries(*kept.snapshot, root);
             }
         }
     }
+    if (hint & CKaviloDoc::HintWriteBack) ShowWriteBack();
+    if (hint & CKaviloDoc::HintSelectFirst) {
+        HTREEITEM root = TreeView_GetRoot(m_hwnd);
+        HTREEITEM first = root ? TreeView_GetChild(m_hwnd, root) : nullptr;
+        if (first) {
+            // A change of selection tells the views itself (TVN_SELCHANGED, hint 2): they are
+            // told here only when the item was selected already, so pages are built once.
+            const bool wasSelected = TreeView_GetSelection(m_hwnd) == first;
+            TreeView_SelectItem(m_hwnd, first);
+            TVITEMW item = {};
+            item.mask = TVIF_PARAM;
+            item.hItem = first;
+            TreeView_GetItem(m_hwnd, &item);
+            if (document && wasSelected)
+                document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(item.lParam));
+        }
+    }
+}
 
-    bool CLeftView::OnNotifyReflect(NMHDR * header, LRESULT & result)
-    {
-        if (header->code == TVN_BEGINDRAGW || header->code == TVN_BEGINRDRAGW) {
-            // The root offers the whole snapshot, an entry itself; what targets wrote is not offered.
-            const auto* drag = reinterpret_cast<NMTREEVIEWW*>(header);
-            const DWORD button = header->code == TVN_BEGINDRAGW ? MK_LBUTTON : MK_RBUTTON;
-            if (drag->itemNew.hItem != m_writeBackItem && KeptIndexOf(drag->itemNew.hItem) < 0)
-                ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
-            result = 0;
-            return true;
-        }
-        if (header->code != TVN_SELCHANGEDW) return false;
-        const auto* change = reinterpret_cast<NMTREEVIEWW*>(header);
-        auto* document = static_cast<CKaviloDoc*>(GetDocument());
-        if (const int kept = KeptIndexOf(change->itemNew.hItem); document && kept >= 0) {
-            // An earlier snapshot's root shows that snapshot's formats and owner.
-            document->UpdateAllViews(this, CKaviloDoc::HintShowKept,
-                                     const_cast<CKeptSnapshot*>(&document->GetKeptSnapshots()[kept]));
-        } else if (document) {
-            document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(change->itemNew.lParam));
-        }
+bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
+{
+    if (header->code == TVN_BEGINDRAGW || header->code == TVN_BEGINRDRAGW) {
+        // The root offers the whole snapshot, an entry itself; what targets wrote is not offered.
+        const auto* drag = reinterpret_cast<NMTREEVIEWW*>(header);
+        const DWORD button = header->code == TVN_BEGINDRAGW ? MK_LBUTTON : MK_RBUTTON;
+        if (drag->itemNew.hItem != m_writeBackItem && KeptIndexOf(drag->itemNew.hItem) < 0)
+            ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
         result = 0;
         return true;
     }
+    if (header->code != TVN_SELCHANGEDW) return false;
+    const auto* change = reinterpret_cast<NMTREEVIEWW*>(header);
+    auto* document = static_cast<CKaviloDoc*>(GetDocument());
+    if (const int kept = KeptIndexOf(change->itemNew.hItem); document && kept >= 0) {
+        // An earlier snapshot's root shows that snapshot's formats and owner.
+        document->UpdateAllViews(this, CKaviloDoc::HintShowKept,
+                                 const_cast<CKeptSnapshot*>(&document->GetKeptSnapshots()[kept]));
+    } else if (document) {
+        document->UpdateAllViews(this, CKaviloDoc::HintShowEntry, reinterpret_cast<void*>(change->itemNew.lParam));
+    }
+    result = 0;
+    return true;
+}
