@@ -287,51 +287,52 @@ TEST(KaviloDump, FindPrintsEveryHitInEveryEntry)
     EXPECT_EQ(letter.status, 2u);
     EXPECT_TRUE(Contains(letter.err, L"「g」")) << letter.err;
     EXPECT_EQ(RunDump(read + L"--find \"\"").status, 2u);
-    TEST(KaviloDump, DecodedFieldsAndTheWarningsOfABrokenHeader)
-    {
-        PeerProcess peer(L"structure_source", L"");
-        ASSERT_TRUE(peer.WaitReady());
-        const DumpRun json = RunDump(L"--json");
-        EXPECT_EQ(json.status, 0u) << json.err;
-        const auto report = nlohmann::json::parse(json.out, nullptr, false);
-        ASSERT_FALSE(report.is_discarded()) << json.out;
-        std::map<std::string, nlohmann::json> decoded;
-        for (const auto& entry : report["entries"])
-            if (entry.contains("decoded")) decoded[entry["text"]] = entry["decoded"];
-        const std::map<std::string, std::string> expected = {{"\"HTML Format\"", "HTML Format"},
-                                                             {"CF_HDROP", "DROPFILES"},
-                                                             {"CFSTR_FILEDESCRIPTORW", "FILEGROUPDESCRIPTORW"},
-                                                             {"CFSTR_PREFERREDDROPEFFECT", "DROPEFFECT"},
-                                                             {"CF_LOCALE", "LCID"},
-                                                             {"\"PNG\"", "PNG"}};
-        for (const auto& [text, decoder] : expected) {
-            ASSERT_TRUE(decoded.count(text)) << text << "\n" << json.out;
-            EXPECT_EQ(decoded[text]["decoder"], decoder);
-        }
-        // The offsets count characters: the warning sits on the field concerned.
-        const auto find = [](const nlohmann::json& fields, const std::string& name) {
-            for (const auto& field : fields)
-                if (field["name"] == name) return field;
-            return nlohmann::json();
-        };
-        const auto start = find(decoded["\"HTML Format\""]["fields"], "StartFragment");
-        EXPECT_EQ(start["offset"], 55);
-        EXPECT_EQ(start["value"], "139");
-        ASSERT_TRUE(start.contains("warnings")) << start.dump();
-        EXPECT_NE(start["warnings"][0].get<std::string>().find(ToUtf8(L"文字数で数えています")), std::string::npos);
-        EXPECT_EQ(find(decoded["CF_HDROP"]["fields"], "[1]")["value"], "C:\\orvetta-absent\\b.txt");
-        EXPECT_EQ(find(decoded["CFSTR_PREFERREDDROPEFFECT"]["fields"], "DWORD")["meaning"],
-                  "DROPEFFECT_COPY | DROPEFFECT_LINK");
-        // A descriptor's members come as children; the PNG's chunks with their CRCs checked.
-        const auto second = find(decoded["CFSTR_FILEDESCRIPTORW"]["fields"], "fgd[1]");
-        EXPECT_EQ(second["children"].size(), 13u);
-        EXPECT_TRUE(decoded["\"PNG\""]["warnings"].empty());
-        EXPECT_EQ(find(decoded["\"PNG\""]["fields"], "IHDR")["value"], "2 x 2");
+}
 
-        const DumpRun text = RunDump(L"--decode --format \"\\\"HTML Format\\\"\"");
-        EXPECT_TRUE(Contains(text.out, L"    [構造] HTML Format (警告 ")) << text.out;
-        EXPECT_TRUE(Contains(text.out, L"      StartFragment [55, 26] 139  (オフセット (UTF-8 のバイト数))\n"))
-            << text.out;
-        EXPECT_FALSE(Contains(RunDump(L"--format \"\\\"HTML Format\\\"\"").out, L"[構造]"));
-        EXPECT_EQ(peer.Finish(), 0u);
+TEST(KaviloDump, DecodedFieldsAndTheWarningsOfABrokenHeader)
+{
+    PeerProcess peer(L"structure_source", L"");
+    ASSERT_TRUE(peer.WaitReady());
+    const DumpRun json = RunDump(L"--json");
+    EXPECT_EQ(json.status, 0u) << json.err;
+    const auto report = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << json.out;
+    std::map<std::string, nlohmann::json> decoded;
+    for (const auto& entry : report["entries"])
+        if (entry.contains("decoded")) decoded[entry["text"]] = entry["decoded"];
+    const std::map<std::string, std::string> expected = {{"\"HTML Format\"", "HTML Format"},
+                                                         {"CF_HDROP", "DROPFILES"},
+                                                         {"CFSTR_FILEDESCRIPTORW", "FILEGROUPDESCRIPTORW"},
+                                                         {"CFSTR_PREFERREDDROPEFFECT", "DROPEFFECT"},
+                                                         {"CF_LOCALE", "LCID"},
+                                                         {"\"PNG\"", "PNG"}};
+    for (const auto& [text, decoder] : expected) {
+        ASSERT_TRUE(decoded.count(text)) << text << "\n" << json.out;
+        EXPECT_EQ(decoded[text]["decoder"], decoder);
     }
+    // The offsets count characters: the warning sits on the field concerned.
+    const auto find = [](const nlohmann::json& fields, const std::string& name) {
+        for (const auto& field : fields)
+            if (field["name"] == name) return field;
+        return nlohmann::json();
+    };
+    const auto start = find(decoded["\"HTML Format\""]["fields"], "StartFragment");
+    EXPECT_EQ(start["offset"], 55);
+    EXPECT_EQ(start["value"], "139");
+    ASSERT_TRUE(start.contains("warnings")) << start.dump();
+    EXPECT_NE(start["warnings"][0].get<std::string>().find(ToUtf8(L"文字数で数えています")), std::string::npos);
+    EXPECT_EQ(find(decoded["CF_HDROP"]["fields"], "[1]")["value"], "C:\\orvetta-absent\\b.txt");
+    EXPECT_EQ(find(decoded["CFSTR_PREFERREDDROPEFFECT"]["fields"], "DWORD")["meaning"],
+              "DROPEFFECT_COPY | DROPEFFECT_LINK");
+    // A descriptor's members come as children; the PNG's chunks with their CRCs checked.
+    const auto second = find(decoded["CFSTR_FILEDESCRIPTORW"]["fields"], "fgd[1]");
+    EXPECT_EQ(second["children"].size(), 13u);
+    EXPECT_TRUE(decoded["\"PNG\""]["warnings"].empty());
+    EXPECT_EQ(find(decoded["\"PNG\""]["fields"], "IHDR")["value"], "2 x 2");
+
+    const DumpRun text = RunDump(L"--decode --format \"\\\"HTML Format\\\"\"");
+    EXPECT_TRUE(Contains(text.out, L"    [構造] HTML Format (警告 ")) << text.out;
+    EXPECT_TRUE(Contains(text.out, L"      StartFragment [55, 26] 139  (オフセット (UTF-8 のバイト数))\n")) << text.out;
+    EXPECT_FALSE(Contains(RunDump(L"--format \"\\\"HTML Format\\\"\"").out, L"[構造]"));
+    EXPECT_EQ(peer.Finish(), 0u);
+}
