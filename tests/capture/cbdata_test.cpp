@@ -155,8 +155,11 @@ TEST(CCBData, ReadDataWithNoDataNeverTouchesTheFileSystem)
 {
     fw::MessageBoxRecorder boxes;
     std::vector<BYTE> out;
-    // A name that could not even be opened: the size alone decides.
-    auto entry = EntryWithFile(L"Z:\\no\\such\\file.cvtmp", 0);
+    // A file that exists and opens (an empty one): the size alone decides.
+    ScratchDir dir;
+    const std::wstring path = dir / L"empty.cvtmp";
+    ASSERT_TRUE(WriteBytes(path, {}));
+    auto entry = EntryWithFile(path, 0);
     EXPECT_FALSE(entry->ReadData(out));
     auto unnamed = EntryWithFile(L"", 10);
     EXPECT_FALSE(unnamed->ReadData(out));

@@ -88,9 +88,12 @@ TEST(TempStore, DataFilesAreNamedByTimeAndRandomDigits)
     EXPECT_TRUE(std::all_of(name.begin() + 14, name.begin() + 22,
                             [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); }));
     EXPECT_EQ(name.substr(0, 4), std::to_wstring(before.wYear));
-    // Two files of the same second differ by their random digits.
+    // A second file is made beside the first, with random digits of its own (a constant
+    // number would collide on every attempt within the same second).
     const std::wstring second = store.CreateTempFile();
-    EXPECT_NE(second, path);
+    ASSERT_FALSE(second.empty());
+    EXPECT_TRUE(FileExists(second));
+    EXPECT_NE(NameOf(second).substr(14, 8), name.substr(14, 8));
     // The working folder is made again when it has vanished.
     ::DeleteFileW(path.c_str());
     ::DeleteFileW(second.c_str());

@@ -11,10 +11,11 @@
 
 namespace {
 
-// Holds the clipboard open from another thread for `holdMs`, as a busy program would.
+// Holds the clipboard open from another thread, as a busy program would: for `holdMs`,
+// or (INFINITE) until the holder ends.
 class ClipboardHolder {
 public:
-    explicit ClipboardHolder(DWORD holdMs)
+    explicit ClipboardHolder(DWORD holdMs) : m_release(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
         std::promise<void> ready;
         std::future<void> opened = ready.get_future();
@@ -22,16 +23,22 @@ public:
             HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
             m_opened = ::OpenClipboard(window) != FALSE;
             ready.set_value();
-            ::Sleep(holdMs);
+            ::WaitForSingleObject(m_release, holdMs);
             if (m_opened) ::CloseClipboard();
             ::DestroyWindow(window);
         });
         opened.wait();
     }
-    ~ClipboardHolder() { m_thread.join(); }
+    ~ClipboardHolder()
+    {
+        ::SetEvent(m_release);
+        m_thread.join();
+        ::CloseHandle(m_release);
+    }
     bool Opened() const { return m_opened; }
 
 private:
+    HANDLE m_release;
     std::thread m_thread;
     bool m_opened = false;
 };
@@ -61,7 +68,7 @@ std::vector<fw::ClipboardBlock> TextBlock(const std::wstring& text)
 TEST(ClipboardWrite, WaitsForAProgramThatHoldsTheClipboardBriefly)
 {
     auto blocks = TextBlock(L"短く待つ");
-    ClipboardHolder holder(200);
+    ClipboardHolder holder(100);  // well inside the half-second wait, even on a busy machine
     ASSERT_TRUE(holder.Opened());
     EXPECT_TRUE(fw::PutOnClipboard(nullptr, blocks));
     EXPECT_FALSE(blocks[0].memory) << "the clipboard owns the accepted block";
@@ -71,13 +78,12 @@ TEST(ClipboardWrite, WaitsForAProgramThatHoldsTheClipboardBriefly)
 TEST(ClipboardWrite, GivesUpAfterTheWaitAndKeepsTheBlockToFreeIt)
 {
     auto blocks = TextBlock(L"届かない");
-    ClipboardHolder holder(1500);
+    ClipboardHolder holder(INFINITE);  // let go only when the test ends: the refusal is the give-up
     ASSERT_TRUE(holder.Opened());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(fw::PutOnClipboard(nullptr, blocks, 300));
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(280));
-    EXPECT_LT(waited, std::chrono::milliseconds(1200));
     EXPECT_TRUE(blocks[0].memory) << "a refused block stays with its owner";
 }
 
@@ -89,7 +95,7 @@ TEST(ClipboardRead, ListsAndReadsOnceAProgramLetsGoOfTheClipboard)
     COleDataObject clipboard;
     std::vector<UINT> formats;
     {
-        ClipboardHolder holder(200);
+        ClipboardHolder holder(100);
         ASSERT_TRUE(holder.Opened());
         ASSERT_TRUE(clipboard.AttachClipboard());
         clipboard.BeginEnumFormats();
@@ -98,7 +104,7 @@ TEST(ClipboardRead, ListsAndReadsOnceAProgramLetsGoOfTheClipboard)
     }
     EXPECT_NE(std::find(formats.begin(), formats.end(), CF_UNICODETEXT), formats.end()) << formats.size();
 
-    ClipboardHolder holder(200);
+    ClipboardHolder holder(100);
     ASSERT_TRUE(holder.Opened());
     FORMATETC fmt = {CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     fw::StgMedium medium;
@@ -121,5 +127,6 @@ TEST(ClipboardRead, RetriesOnlyWhileTheClipboardIsHeldAndOnlyForItsTime)
     EXPECT_EQ(fw::RetryWhileClipboardHeld([] { return CLIPBRD_E_CANT_OPEN; }, 300), CLIPBRD_E_CANT_OPEN);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(280));
-    EXPECT_LT(waited, std::chrono::milliseconds(1200));
+    // Bounded, with room for a slow moment on a loaded machine.
+    EXPECT_LT(waited, std::chrono::milliseconds(5000));
 }

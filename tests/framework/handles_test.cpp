@@ -90,14 +90,17 @@ TEST(Handles, GlobalLockViewUnlocksAtScopeEnd)
 TEST(Handles, StgMediumIsReleasedThroughItsReleaseObject)
 {
     CountingUnknown releaser;
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, 8);
+    ASSERT_TRUE(block);
     {
         fw::StgMedium medium;
         medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = ::GlobalAlloc(GMEM_MOVEABLE, 8);
+        medium->hGlobal = block;
         medium->pUnkForRelease = &releaser;
-        releaser.AddRef();
-        EXPECT_EQ(releaser.m_refs, 2u);
+        releaser.AddRef();  // the reference the medium hands over
     }
     // ReleaseStgMedium leaves the block to the release object and releases it.
     EXPECT_EQ(releaser.m_refs, 1u);
+    EXPECT_GE(::GlobalSize(block), 8u) << "the block belongs to the release object";
+    ::GlobalFree(block);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 TEST(AppMessageBox, RecorderCapturesTextsAndTypesAndAnswers)
 {
     fw::MessageBoxRecorder recorder(IDCANCEL);
@@ -28,6 +30,29 @@ TEST(AppMessageBox, InnerRecorderTakesBoxesUntilItEnds)
 TEST(AppMessageBox, CaptionIsTheApplicationName)
 {
     EXPECT_EQ(fw::GetAppName(), L"Orvetta");
+    // A real box (no recorder): its caption is read, and the box answered, once it is made.
+    static std::wstring caption;
+    caption.clear();
+    HHOOK hook = ::SetWindowsHookExW(
+        WH_CALLWNDPROCRET,
+        [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+            if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
+                wchar_t text[64] = {};
+                ::GetWindowTextW(sent->hwnd, text, 64);
+                caption = text;
+                ::PostMessageW(sent->hwnd, WM_COMMAND, IDOK, 0);
+            }
+            return ::CallNextHookEx(nullptr, code, wParam, lParam);
+        },
+        nullptr, ::GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    fw::SetAppName(L"キャプション");
+    const int answer = fw::AfxMessageBox(L"本文");
+    fw::SetAppName(L"Orvetta");
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(caption, L"キャプション");
 }
 
 // A box raised while the user is in a pop-up of the main window (a dialog) is owned by

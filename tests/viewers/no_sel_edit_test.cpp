@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 // Holds Ctrl down in this thread's key state (what GetKeyState reads) for a block.
@@ -44,6 +46,16 @@ void PumpPending()
     }
 }
 
+// Characters that reach the edit control's own procedure, under any subclass made later.
+std::vector<WPARAM> g_charsReachingTheEdit;
+WNDPROC g_editProc = nullptr;
+
+LRESULT CALLBACK RecordChars(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_CHAR) g_charsReachingTheEdit.push_back(wParam);
+    return ::CallWindowProcW(g_editProc, hwnd, msg, wParam, lParam);
+}
+
 }  // namespace
 
 TEST(NoSelEdit, TabbingInKeepsTheSelectionAndCtrlASelectsAll)
@@ -55,6 +67,9 @@ TEST(NoSelEdit, TabbingInKeepsTheSelectionAndCtrlASelectsAll)
                                   reinterpret_cast<HMENU>(2), nullptr, nullptr);
     // The plain edit shows what the subclass takes away.
     ASSERT_TRUE(::SendMessageW(plain, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL);
+    g_charsReachingTheEdit.clear();
+    g_editProc =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordChars)));
     CNoSelEdit noSel;
     ASSERT_TRUE(noSel.SubclassDlgItem(2, parent));
     const LRESULT code = ::SendMessageW(edit, WM_GETDLGCODE, 0, 0);
@@ -73,6 +88,10 @@ TEST(NoSelEdit, TabbingInKeepsTheSelectionAndCtrlASelectsAll)
         ::SendMessageW(edit, WM_CHAR, 0x01, 0x001E0001);
     }
     EXPECT_EQ(Text(edit), L"0123456789");
+    // The select-all character never reaches the edit (which would only beep at it);
+    // other characters do.
+    ::SendMessageW(edit, WM_CHAR, L'x', 0x002D0001);
+    EXPECT_EQ(g_charsReachingTheEdit, std::vector<WPARAM>{L'x'});
     ::DestroyWindow(parent);
     EXPECT_FALSE(noSel.GetSafeHwnd());
 }

@@ -70,6 +70,19 @@ protected:
 };
 HWND PropertyView::s_frame = nullptr;
 
+// How many values the default-page section holds (0 when it does not exist).
+DWORD DefaultViewValues()
+{
+    HKEY key = nullptr;
+    const std::wstring path = fw::GetAppRegistryPath() + L"\\FormatsDefaultViewTab";
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    DWORD values = 0;
+    ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                       nullptr);
+    ::RegCloseKey(key);
+    return values;
+}
+
 // An entry with each of the listed rows, and three extra rows of its own.
 std::shared_ptr<CCBData> FullEntry()
 {
@@ -282,11 +295,13 @@ TEST_F(PropertyView, ContextMenuEnablesCopyForASelectionAndSelectAllForAnyRow)
     entry->m_properties = {L"a\t1", L"b\t2"};
     page.ShowEntry(entry.get());
     Seen rowsOnly = rightClick();
+    ASSERT_TRUE(rowsOnly.shown);
     EXPECT_TRUE(rowsOnly.copy & MF_GRAYED);
     EXPECT_FALSE(rowsOnly.all & MF_GRAYED);
 
     SelectListRows(List(page), {1});
     Seen selected = rightClick();
+    ASSERT_TRUE(selected.shown);
     EXPECT_FALSE(selected.copy & MF_GRAYED);
     EXPECT_FALSE(selected.name & MF_GRAYED);
     EXPECT_FALSE(selected.value & MF_GRAYED);
@@ -298,13 +313,14 @@ TEST_F(PropertyView, SaveAsDefaultViewWritesPropertyForTheShownEntryOnly)
     CPropertyViewDialog page;
     Open(page);
     page.SaveAsDefaultView();  // nothing shown: nothing written
-    EXPECT_FALSE(fw::GetProfileString(L"FormatsDefaultViewTab", L"CF_DIB", L"").size());
+    EXPECT_EQ(DefaultViewValues(), 0u);
 
     auto dib = std::make_shared<CCBData>();
     dib->m_fmt.cfFormat = CF_DIB;
     page.ShowEntry(dib.get());
     page.SaveAsDefaultView();
     EXPECT_EQ(fw::GetProfileString(L"FormatsDefaultViewTab", L"CF_DIB"), L"PROPERTY");
+    EXPECT_EQ(DefaultViewValues(), 1u);
     EXPECT_EQ(dib->GetDefaultViewTab(), 3);
 
     auto named = std::make_shared<CCBData>();
