@@ -56,7 +56,8 @@ bool CDropEntranceWnd::OnDrop(COleDataObject* data, DWORD, POINT)
     fw::View* view = frame ? frame->GetActiveView() : nullptr;
     fw::Document* document = view ? view->GetDocument() : nullptr;
     if (!document || !document->IsKindOf(&CKaviloDoc::classCKaviloDoc)) return false;
-    return static_cast<CKaviloDoc*>(document)->CaptureDrop(*data, m_chooseFormat);
+    const DWORD allowed = m_dropTarget ? m_dropTarget->GetAllowedEffects() : DROPEFFECT_NONE;
+    return static_cast<CKaviloDoc*>(document)->CaptureDrop(*data, m_chooseFormat, allowed);
 }
 
 LRESULT CDropEntranceWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -82,7 +82,7 @@ void CKaviloDoc::ReleaseSnapshot()
 }
 
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                                   const std::vector<FORMATETC>& offered)
+                                   const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated)
 {
     ReleaseSnapshot();
     m_taken = SnapshotTimeNow();
@@ -92,6 +92,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         m_progress = &progress;
         m_snapshot->Capture(source, capture, progress);
         m_progress = nullptr;
+        if (m_snapshot) m_snapshot->RecordEnumeration(enumerated, capture);
     } catch (const std::bad_alloc&) {
         m_progress = nullptr;
         m_snapshot.reset();
@@ -119,10 +120,11 @@ void CKaviloDoc::OnEditPaste()
 {
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     COleDataObject clipboard;
-    std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
     m_how = L"paste";
-    ReplaceAndCapture(clipboard, formats, formats);
+    m_allowedEffects.reset();
+    ReplaceAndCapture(clipboard, formats, formats, enumerated);
     clipboard.Release();
 }
 
@@ -130,22 +132,23 @@ void CKaviloDoc::OnEditPasteSpecial()
 {
     const DWORD sequence = ::GetClipboardSequenceNumber();
     COleDataObject clipboard;
-    std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
-    ReplaceAndCapture(clipboard, chosen, formats);
+    m_allowedEffects.reset();
+    ReplaceAndCapture(clipboard, chosen, formats, enumerated);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
 }
 
-bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
+bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD allowedEffects)
 {
     if (HWND main = fw::GetMainWindow()) ::SetForegroundWindow(main);
-    std::vector<FORMATETC> formats;
-    ListFormats(source, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    ListFormats(source, formats, &enumerated);
     const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
     if (capture.empty()) return false;
 
@@ -155,7 +158,8 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     if (_localtime64_s(&local, &now) == 0) hour = local.tm_hour, minute = local.tm_min, second = local.tm_sec;
     SetTitle(fw::Format(L"ドロップデータ %02d:%02d:%02d", hour, minute, second));
     m_how = chooseFormat ? L"drop-special" : L"drop";
-    ReplaceAndCapture(source, capture, formats);
+    m_allowedEffects = allowedEffects;
+    ReplaceAndCapture(source, capture, formats, enumerated);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
 }
@@ -197,7 +201,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     std::shared_ptr<CCBDataArray> opened;
     SnapshotFileResult result;
     {
-        CCopyingDialog progress;
+        CCopyingDialog progress(L"スナップショットを開いています...");
         result = OpenSnapshotFile(path, info, opened, progress);
     }
     if (!result.Done()) {
@@ -209,6 +213,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     m_offeredFormats = std::move(info.offered);
     m_taken = info.taken;
     m_how = info.how;
+    m_allowedEffects = info.allowedEffects;
     // The snapshot keeps its own title (the tree's root); the caption names the file.
     m_pathName = path;
     fw::Document::SetTitle(info.title);
@@ -224,9 +229,10 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
     info.offered = m_offeredFormats;
     info.taken = m_taken;
     info.how = m_how;
+    info.allowedEffects = m_allowedEffects;
     SnapshotFileResult result;
     {
-        CCopyingDialog progress;
+        CCopyingDialog progress(L"スナップショットを保存しています...");
         result = SaveSnapshotFile(path, info, *m_snapshot, progress);
     }
     if (!result.Done()) {
@@ -297,9 +303,7 @@ fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
     if (!replay) return {};
     Track(m_dragReplay, replay);
     const unsigned serial = m_snapshotSerial;
-    // A drag source may offer every effect; the snapshot itself is never changed.
-    const fw::DragResult result =
-        fw::DoDragDrop(replay.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, button);
+    const fw::DragResult result = fw::DoDragDrop(replay.Get(), GetDragEffects(), button);
     // The drop may have replaced the snapshot (a drop on the program's own drop area):
     // the effect then belongs to a snapshot that is gone.
     if (m_snapshot && serial == m_snapshotSerial && m_dragReplay.object == replay) {
@@ -309,6 +313,20 @@ fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
         UpdateAllViews(nullptr, HintWriteBack);
     }
     return result;
+}
+
+std::vector<std::wstring> CKaviloDoc::GetRootRows() const
+{
+    if (!m_allowedEffects) return {};
+    return {L"許可されたドロップ効果\t" + DropEffectText(*m_allowedEffects)};
+}
+
+DWORD CKaviloDoc::GetDragEffects() const
+{
+    // A replayed CF_HDROP names someone else's files: a move is offered only when the
+    // source it was dropped from allowed one.
+    constexpr DWORD kEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    return m_allowedEffects ? *m_allowedEffects & kEffects : DROPEFFECT_COPY | DROPEFFECT_LINK;
 }
 
 void CKaviloDoc::FlushReplay()

@@ -9,6 +9,7 @@
 #include "framework/OleDropSource.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,9 @@ public:
     // Paste (command 57637) and Paste Special (command 32775).
     void OnEditPaste();
     void OnEditPasteSpecial();
-    // A drop on one of the drop areas; true when a capture was made.
-    bool CaptureDrop(COleDataObject& source, bool chooseFormat);
+    // A drop on one of the drop areas, whose source allowed `allowedEffects`; true when a
+    // capture was made.
+    bool CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD allowedEffects);
     // Open (command 57601) and Save As (command 57604): the Explorer-style dialogs over
     // snapshot files, then OpenFile or SaveFile.
     void OnFileOpen();
@@ -66,13 +68,20 @@ public:
 
     const std::shared_ptr<CCBDataArray>& GetSnapshot() const { return m_snapshot; }
     const std::vector<std::wstring>& GetOfferedFormats() const { return m_offeredFormats; }
+    // Rows the root shows below the offered formats: the effects a dropped source allowed.
+    std::vector<std::wstring> GetRootRows() const;
+    // The effects a drag of this snapshot offers: those its drop source allowed, or copy
+    // and link only (a clipboard capture, or a file that did not record them).
+    DWORD GetDragEffects() const;
     // The texts of the offered formats as the root of the tree shows them.
     void SetOfferedFormats(std::vector<std::wstring> texts) { m_offeredFormats = std::move(texts); }
 
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).
+    // `enumerated` is the source's own list, exact duplicates included, which the snapshot
+    // keeps for its replay.
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                           const std::vector<FORMATETC>& offered);
+                           const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated = {});
 
     // Asks a running capture to stop; with `thenClose`, the main window is closed once the
     // capture has ended. False when no capture runs.
@@ -101,6 +110,7 @@ private:
     std::wstring m_pathName;
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
-    CCopyingDialog* m_progress = nullptr;  // the running capture's, else null
+    std::optional<DWORD> m_allowedEffects;  // a drop's: what its source allowed
+    CCopyingDialog* m_progress = nullptr;   // the running capture's, else null
     bool m_closeAfterCapture = false;
 };

@@ -146,7 +146,10 @@ void CKaviloView::OnUpdate(fw::View*, LPARAM hint, void* object)
     if (!(hint & CKaviloDoc::HintShowEntry)) return;
     if (!object) {
         CKaviloDoc* document = GetKaviloDoc();
-        m_propertyPage.ShowOfferedFormats(document ? document->GetOfferedFormats() : std::vector<std::wstring>());
+        if (document)
+            m_propertyPage.ShowOfferedFormats(document->GetOfferedFormats(), document->GetRootRows());
+        else
+            m_propertyPage.ShowOfferedFormats({});
         return;
     }
     ShowEntry(static_cast<CCBData*>(object));

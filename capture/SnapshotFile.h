@@ -8,7 +8,9 @@
 #include "capture/CBDataArray.h"
 #include "capture/CaptureProgress.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +20,11 @@ inline constexpr wchar_t kSnapshotExtension[] = L"kavilo";
 // What a snapshot file keeps beside the tree of entries.
 struct CSnapshotInfo {
     std::wstring title;
-    std::vector<std::wstring> offered;  // the descriptions of every offered format
-    std::wstring taken;                 // when the snapshot was taken, ISO 8601 UTC
-    std::wstring how;                   // "paste", "paste-special", "drop", "drop-special", "console"
-    std::wstring program;               // who wrote the file; the writer always puts this program
+    std::vector<std::wstring> offered;       // the descriptions of every offered format
+    std::wstring taken;                      // when the snapshot was taken, ISO 8601 UTC
+    std::wstring how;                        // "paste", "paste-special", "drop", "drop-special", "console"
+    std::wstring program;                    // who wrote the file; the writer always puts this program
+    std::optional<uint32_t> allowedEffects;  // a drop's: the effects its source allowed
 };
 
 // The current time as CSnapshotInfo::taken keeps it: "2026-12-08T07:50:37Z".

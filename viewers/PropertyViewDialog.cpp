@@ -43,12 +43,14 @@ void CPropertyViewDialog::ShowEntry(CCBData* entry)
     FillList();
 }
 
-void CPropertyViewDialog::ShowOfferedFormats(const std::vector<std::wstring>& offeredTexts)
+void CPropertyViewDialog::ShowOfferedFormats(const std::vector<std::wstring>& offeredTexts,
+                                             const std::vector<std::wstring>& moreRows)
 {
     // The root is not an entry: making a default page here must not change the choice
     // for whichever entry was shown before.
     m_entry = nullptr;
     m_rows = BuildOfferedFormatRows(offeredTexts);
+    m_rows.insert(m_rows.end(), moreRows.begin(), moreRows.end());
     FillList();
 }
 

@@ -19,7 +19,8 @@ public:
     // the viewer host shows null (or another entry) before a snapshot goes.
     void ShowEntry(CCBData* entry);
     // Lists the offered formats; no entry is shown afterwards.
-    void ShowOfferedFormats(const std::vector<std::wstring>& offeredTexts);
+    void ShowOfferedFormats(const std::vector<std::wstring>& offeredTexts,
+                            const std::vector<std::wstring>& moreRows = {});
     CCBData* GetShownEntry() const { return m_entry; }
 
     // The widths of columns 0 and 1 in pixels; 0 while the page has no window.
