@@ -3,7 +3,7 @@
 #include "framework/MessageBox.h"
 #include "res/resource.h"
 
-CCopyingDialog::CCopyingDialog() : fw::Dialog(IDD_COPYING) {}
+CCopyingDialog::CCopyingDialog(std::wstring status) : fw::Dialog(IDD_COPYING), m_status(std::move(status)) {}
 
 CCopyingDialog::~CCopyingDialog() = default;
 
@@ -39,6 +39,7 @@ void CCopyingDialog::SetItemText(const std::wstring& text)
 BOOL CCopyingDialog::OnInitDialog()
 {
     SetDlgItemText(IDC_COPYING_ITEM, m_pendingItemText);
+    if (!m_status.empty()) SetDlgItemText(IDC_COPYING_STATUS, m_status);
     return TRUE;
 }
 

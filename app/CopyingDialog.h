@@ -10,7 +10,8 @@
 
 class CCopyingDialog : public fw::Dialog, public ICaptureProgress {
 public:
-    CCopyingDialog();
+    // `status` says what is being done when it is not a capture ("取り込み中...").
+    explicit CCopyingDialog(std::wstring status = L"");
     ~CCopyingDialog() override;
 
     void Open() override;
@@ -27,6 +28,7 @@ protected:
     void OnCancel() override;
 
 private:
+    std::wstring m_status;
     std::wstring m_pendingItemText;
     int m_stopRequested = 0;
 };

@@ -64,7 +64,8 @@ DWORD CDropEntranceWnd::OnDragScroll(DWORD, POINT)
 bool CDropEntranceWnd::OnDrop(COleDataObject* data, DWORD, POINT)
 {
     CKaviloDoc* document = GetDocument();
-    return document && document->CaptureDrop(*data, m_chooseFormat);
+    const DWORD allowed = m_dropTarget ? m_dropTarget->GetAllowedEffects() : DROPEFFECT_NONE;
+    return document && document->CaptureDrop(*data, m_chooseFormat, allowed);
 }
 
 LRESULT CDropEntranceWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -150,8 +150,8 @@ void CKaviloDoc::RetireSnapshot()
         if (keep <= 1) ReleaseSnapshot();
         return;
     }
-    m_kept.insert(m_kept.begin(),
-                  CKeptSnapshot{std::move(m_snapshot), GetTitle(), m_offeredFormats, m_taken, m_how, m_owner});
+    m_kept.insert(m_kept.begin(), CKeptSnapshot{std::move(m_snapshot), GetTitle(), m_offeredFormats, m_taken, m_how,
+                                                m_owner, m_allowedEffects});
     m_snapshot.reset();
     // What targets wrote belonged to the current snapshot; a drag under way learns it is gone.
     std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
@@ -267,16 +267,17 @@ void CKaviloDoc::CaptureForWatch(bool listOnly)
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
-    std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
     m_how = L"paste";
     m_owner = std::move(owner);
-    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats);
+    m_allowedEffects.reset();
+    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats, enumerated);
     clipboard.Release();
 }
 
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                                   const std::vector<FORMATETC>& offered)
+                                   const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated)
 {
     BusyScope busy(*this);
     RetireSnapshot();
@@ -290,6 +291,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         m_progress = &progress;
         snapshot->Capture(source, capture, progress);
         m_progress = nullptr;
+        if (m_snapshot) m_snapshot->RecordEnumeration(enumerated, capture);
     } catch (const std::bad_alloc&) {
         m_progress = nullptr;
         m_snapshot.reset();
@@ -302,7 +304,15 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
 
 std::vector<std::wstring> CKaviloDoc::GetRootRows() const
 {
-    return m_owner ? BuildOwnerRows(*m_owner) : std::vector<std::wstring>();
+    return RootRows(m_owner, m_allowedEffects);
+}
+
+std::vector<std::wstring> CKaviloDoc::RootRows(const std::optional<CClipboardOwner>& owner,
+                                               const std::optional<DWORD>& allowedEffects)
+{
+    std::vector<std::wstring> rows = owner ? BuildOwnerRows(*owner) : std::vector<std::wstring>();
+    if (allowedEffects) rows.push_back(L"許可されたドロップ効果\t" + DropEffectText(*allowedEffects));
+    return rows;
 }
 
 bool CKaviloDoc::StopCapture(bool thenClose)
@@ -321,11 +331,12 @@ void CKaviloDoc::OnEditPaste()
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
-    std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
     m_how = L"paste";
     m_owner = std::move(owner);
-    ReplaceAndCapture(clipboard, formats, formats);
+    m_allowedEffects.reset();
+    ReplaceAndCapture(clipboard, formats, formats, enumerated);
     clipboard.Release();
 }
 
@@ -335,25 +346,26 @@ void CKaviloDoc::OnEditPasteSpecial()
     const DWORD sequence = ::GetClipboardSequenceNumber();
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
-    std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
     RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
     m_owner = std::move(owner);
-    ReplaceAndCapture(clipboard, chosen, formats);
+    m_allowedEffects.reset();
+    ReplaceAndCapture(clipboard, chosen, formats, enumerated);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
 }
 
-bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
+bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD allowedEffects)
 {
     if (m_busy) return false;
     if (HWND main = fw::GetMainWindow()) ::SetForegroundWindow(main);
-    std::vector<FORMATETC> formats;
-    ListFormats(source, formats);
+    std::vector<FORMATETC> formats, enumerated;
+    ListFormats(source, formats, &enumerated);
     const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
     if (capture.empty()) return false;
     RetireSnapshot();
@@ -365,7 +377,8 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     SetTitle(fw::Format(L"ドロップデータ %02d:%02d:%02d", hour, minute, second));
     m_how = chooseFormat ? L"drop-special" : L"drop";
     m_owner.reset();
-    ReplaceAndCapture(source, capture, formats);
+    m_allowedEffects = allowedEffects;
+    ReplaceAndCapture(source, capture, formats, enumerated);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
 }
@@ -418,7 +431,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     std::shared_ptr<CCBDataArray> opened;
     SnapshotFileResult result;
     {
-        CCopyingDialog progress;
+        CCopyingDialog progress(L"スナップショットを開いています...");
         m_progress = &progress;
         result = OpenSnapshotFile(path, info, opened, progress);
         m_progress = nullptr;
@@ -433,6 +446,7 @@ bool CKaviloDoc::OpenFile(const std::wstring& path)
     m_taken = info.taken;
     m_how = info.how;
     m_owner = info.owner;
+    m_allowedEffects = info.allowedEffects;
     // The snapshot keeps its own title (the tree's root); the caption names the file.
     m_pathName = path;
     fw::Document::SetTitle(info.title);
@@ -453,6 +467,7 @@ bool CKaviloDoc::SaveKeptFile(const std::wstring& path, size_t kept)
     info.taken = snapshot.taken;
     info.how = snapshot.how;
     info.owner = snapshot.owner;
+    info.allowedEffects = snapshot.allowedEffects;
     SnapshotFileResult result;
     {
         CCopyingDialog progress;
@@ -473,9 +488,10 @@ bool CKaviloDoc::SaveFile(const std::wstring& path)
     info.taken = m_taken;
     info.how = m_how;
     info.owner = m_owner;
+    info.allowedEffects = m_allowedEffects;
     SnapshotFileResult result;
     {
-        CCopyingDialog progress;
+        CCopyingDialog progress(L"スナップショットを保存しています...");
         m_progress = &progress;
         result = SaveSnapshotFile(path, info, *snapshot, progress);
         m_progress = nullptr;
@@ -564,9 +580,7 @@ fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
     if (!replay) return {};
     Track(m_dragReplay, replay);
     const unsigned serial = m_snapshotSerial;
-    // A drag source may offer every effect; the snapshot itself is never changed.
-    const fw::DragResult result =
-        fw::DoDragDrop(replay.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, button);
+    const fw::DragResult result = fw::DoDragDrop(replay.Get(), GetDragEffects(entry), button);
     // The drop may have replaced the snapshot (a drop on the program's own drop area):
     // the effect then belongs to a snapshot that is gone.
     if (m_snapshot && serial == m_snapshotSerial && m_dragReplay.object == replay) {
@@ -576,6 +590,20 @@ fw::DragResult CKaviloDoc::DragOut(const CCBData* entry, DWORD button)
         UpdateAllViews(nullptr, HintWriteBack);
     }
     return result;
+}
+
+DWORD CKaviloDoc::GetDragEffects(const CCBData* entry) const
+{
+    // A replayed CF_HDROP names someone else's files: a move is offered only when the
+    // source it was dropped from allowed one. An earlier snapshot's entry goes by its own.
+    std::optional<DWORD> allowed = m_allowedEffects;
+    if (entry) {
+        const std::shared_ptr<CCBDataArray> holder = FindSnapshotOf(entry);
+        for (const CKeptSnapshot& kept : m_kept)
+            if (holder && kept.snapshot == holder) allowed = kept.allowedEffects;
+    }
+    constexpr DWORD kEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    return allowed ? *allowed & kEffects : DROPEFFECT_COPY | DROPEFFECT_LINK;
 }
 
 void CKaviloDoc::FlushReplay()

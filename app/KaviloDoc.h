@@ -25,6 +25,7 @@ struct CKeptSnapshot {
     std::vector<std::wstring> offered;
     std::wstring taken, how;
     std::optional<CClipboardOwner> owner;
+    std::optional<DWORD> allowedEffects;  // a drop's: what its source allowed
 };
 
 class CKaviloDoc : public fw::Document {
@@ -45,8 +46,9 @@ public:
     // Paste (command 57637) and Paste Special (command 32775).
     void OnEditPaste();
     void OnEditPasteSpecial();
-    // A drop on one of the drop areas; true when a capture was made.
-    bool CaptureDrop(COleDataObject& source, bool chooseFormat);
+    // A drop on one of the drop areas, whose source allowed `allowedEffects`; true when a
+    // capture was made.
+    bool CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD allowedEffects);
     // Open (command 57601) and Save As (command 57604): the Explorer-style dialogs over
     // snapshot files, then OpenFile or SaveFile.
     void OnFileOpen();
@@ -84,17 +86,25 @@ public:
 
     const std::shared_ptr<CCBDataArray>& GetSnapshot() const { return m_snapshot; }
     const std::vector<std::wstring>& GetOfferedFormats() const { return m_offeredFormats; }
+    // The effects a drag of this snapshot offers: those its drop source allowed, or copy
+    // and link only (a clipboard capture, or a file that did not record them).
+    DWORD GetDragEffects(const CCBData* entry = nullptr) const;
     // The texts of the offered formats as the root of the tree shows them.
     void SetOfferedFormats(std::vector<std::wstring> texts) { m_offeredFormats = std::move(texts); }
     // Who put the data on the clipboard, for clipboard snapshots; none for drops.
     const std::optional<CClipboardOwner>& GetOwner() const { return m_owner; }
-    // The root's rows after the offered formats: the owner's, when there is one.
+    // The root's rows after the offered formats: the clipboard owner's, or the effects a
+    // dropped source allowed.
     std::vector<std::wstring> GetRootRows() const;
+    static std::vector<std::wstring> RootRows(const std::optional<CClipboardOwner>& owner,
+                                              const std::optional<DWORD>& allowedEffects);
 
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).
+    // `enumerated` is the source's own list, exact duplicates included, which the snapshot
+    // keeps for its replay.
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                           const std::vector<FORMATETC>& offered);
+                           const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated = {});
 
     // Asks the running long operation (a capture, the opening or saving of a snapshot file,
     // a replay waiting for the clipboard) to stop; with `thenClose`, the main window is
@@ -171,7 +181,8 @@ private:
     std::wstring m_taken;  // when and how the snapshot was taken, kept in its file
     std::wstring m_how;
     std::optional<CClipboardOwner> m_owner;
-    std::vector<CKeptSnapshot> m_kept;  // newest first
+    std::optional<DWORD> m_allowedEffects;  // a drop's: what its source allowed
+    std::vector<CKeptSnapshot> m_kept;      // newest first
     bool m_watching = false;
     CCopyingDialog* m_progress = nullptr;  // the running long operation's, else null
     bool m_closeAfterCapture = false;

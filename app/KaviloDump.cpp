@@ -109,6 +109,8 @@ void Error(std::wstring text)
 
 class ConsoleProgress : public ICaptureProgress {
 public:
+    // What the line says is being done: a capture unless told otherwise.
+    std::wstring m_doing = L"取り込み中... ";
     void Open() override {}
     void Close() override
     {
@@ -117,7 +119,7 @@ public:
     void SetItemText(const std::wstring& text) override
     {
         if (!IsConsole(m_stderr)) return;
-        Write(m_stderr, "\r\x1b[K" + ToUtf8(L"取り込み中... " + text));
+        Write(m_stderr, "\r\x1b[K" + ToUtf8(m_doing + EscapeControls(text, false)));
         m_shown = true;
     }
     BOOL IsStopRequested() const override { return g_stop ? TRUE : FALSE; }
@@ -175,7 +177,7 @@ int Offer(const std::shared_ptr<CCBDataArray>& snapshot, DWORD seconds)
 {
     fw::ComPtr<CReplayDataObject> replay = CReplayDataObject::ForSnapshot(snapshot);
     if (!replay) return 1;
-    replay->SetLog([](const std::wstring& line) { Error(line); });
+    replay->SetLog([](const std::wstring& line) { Error(EscapeControls(line, false)); });
     if (FAILED(fw::SetOleClipboardWithRetry(replay.Get(), 2000))) {
         Error(L"クリップボードに戻せませんでした。");
         return 1;
@@ -223,8 +225,8 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
         Error(L"クリップボードを読めません。");
         return 1;
     }
-    std::vector<FORMATETC> offered;
-    ListFormats(clipboard, offered);
+    std::vector<FORMATETC> offered, enumerated;
+    ListFormats(clipboard, offered, &enumerated);
     std::vector<FORMATETC> capture = listOnly ? std::vector<FORMATETC>() : offered;
     if (formatName) {
         const std::optional<size_t> chosen = FindFormat(offered, *formatName);
@@ -239,6 +241,7 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
     captured = true;
     try {
         snapshot->Capture(clipboard, capture, progress);
+        snapshot->RecordEnumeration(enumerated, capture);
     } catch (const std::bad_alloc&) {
         snapshot.reset();
         Error(L"メモリが足りません。");
@@ -514,6 +517,7 @@ int wmain(int argc, wchar_t** argv)
         ConsoleProgress progress;
         bool report = false;
         if (!readFile.empty()) {
+            progress.m_doing = L"読み込み中... ";
             const SnapshotFileResult read = OpenSnapshotFile(readFile, info, snapshot, progress);
             if (!read.Done()) {
                 Error(read.message);
@@ -542,6 +546,7 @@ int wmain(int argc, wchar_t** argv)
             ReportMessages(boxes, shown);
         }
         if (status == 0 && !writeFile.empty() && snapshot) {
+            progress.m_doing = L"保存中... ";
             const SnapshotFileResult written = SaveSnapshotFile(writeFile, info, *snapshot, progress);
             if (!written.Done()) {
                 Error(written.message);

@@ -162,8 +162,7 @@ void CKaviloView::OnUpdate(fw::View*, LPARAM hint, void* object)
     if (hint & CKaviloDoc::HintShowKept) {
         RemoveExtraPages();
         const auto* kept = static_cast<const CKeptSnapshot*>(object);
-        m_propertyPage.ShowOfferedFormats(kept->offered,
-                                          kept->owner ? BuildOwnerRows(*kept->owner) : std::vector<std::wstring>());
+        m_propertyPage.ShowOfferedFormats(kept->offered, CKaviloDoc::RootRows(kept->owner, kept->allowedEffects));
         return;
     }
     if (hint & (CKaviloDoc::HintSnapshotReplaced | CKaviloDoc::HintShowEntry)) RemoveExtraPages();

@@ -34,9 +34,15 @@ std::wstring SaveEntry(const CCBData& entry, const std::wstring& folder, const s
         const std::wstring own = SafeFileName(entry.m_name);
         if (::CopyFileW(entry.m_tempFile.c_str(), JoinPath(folder, own).c_str(), TRUE)) return own;
     }
-    const std::wstring name = SafeFileName(path + L" " + entry.GetDisplayText());
-    const std::wstring target = JoinPath(folder, name);
-    return ::CopyFileW(entry.m_tempFile.c_str(), target.c_str(), FALSE) ? name : std::wstring();
+    // Nothing in the folder is ever written over: a taken name gets a number of its own.
+    const std::wstring base = SafeFileName(path + L" " + entry.GetDisplayText());
+    for (int n = 1; n <= 1000; ++n) {
+        const std::wstring name = n == 1 ? base : base + L" (" + std::to_wstring(n) + L")";
+        if (::CopyFileW(entry.m_tempFile.c_str(), JoinPath(folder, name).c_str(), TRUE)) return name;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    return std::wstring();
 }
 
 std::wstring FromUtf8(const std::string& text)
@@ -98,14 +104,15 @@ void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
     for (size_t i = 0; i < snapshot.size(); ++i) {
         const CCBData& entry = *snapshot[i];
         const std::wstring path = PathOf(parent, i);
-        out += indent + L"- " + entry.GetDisplayText() + L"\n";
-        for (const std::wstring& row : BuildEntryRows(entry)) out += indent + L"    " + row + L"\n";
+        out += indent + L"- " + EscapeControls(entry.GetDisplayText(), false) + L"\n";
+        for (const std::wstring& row : BuildEntryRows(entry))
+            out += indent + L"    " + EscapeControls(row, true) + L"\n";
         if (const auto picture = PictureOf(*snapshot[i]))
             out += indent + L"    [画像] " + std::to_wstring(picture->width) + L" x " +
                    std::to_wstring(picture->height) + L", " + std::to_wstring(picture->bpp) + L" bpp\n";
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
-            out += indent + L"    => " + file + L"\n";
-        if (input.decode) out += FromUtf8(TextDecoded(entry, indent + L"    "));
+            out += indent + L"    => " + EscapeControls(file, false) + L"\n";
+        if (input.decode) out += EscapeControls(FromUtf8(TextDecoded(entry, indent + L"    ")), false, true);
         if (entry.m_children) TextEntries(*entry.m_children, input, path, depth + 1, out);
     }
 }
@@ -155,27 +162,48 @@ std::wstring SafeFileName(const std::wstring& name)
 {
     std::wstring safe;
     for (wchar_t c : name) {
-        const bool bad = c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c) != nullptr;
+        const bool bad = c < 0x20 || (c >= 0x7F && c <= 0x9F) || std::wcschr(L"<>:\"/\\|?*", c) != nullptr;
         safe += bad ? L'_' : c;
     }
     if (safe.size() > 120) safe.resize(120);
     while (!safe.empty() && (safe.back() == L'.' || safe.back() == L' ')) safe.pop_back();
     if (safe.empty()) safe = L"_";
-    // Device names are refused with any extension ("NUL.txt").
+    // Device names are refused with any extension and with spaces before it ("NUL .txt").
     std::wstring stem = safe.substr(0, safe.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
     std::transform(stem.begin(), stem.end(), stem.begin(), [](wchar_t c) { return std::towupper(c); });
-    static const wchar_t* const devices[] = {L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3", L"COM4",
-                                             L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1", L"LPT2", L"LPT3",
-                                             L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8", L"LPT9"};
+    static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
     for (const wchar_t* device : devices)
         if (stem == device) return L"_" + safe;
+    // COM0 to COM9 and LPT0 to LPT9, with the superscript digits one, two and three too.
+    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+        ((stem[3] >= L'0' && stem[3] <= L'9') || stem[3] == L'\u00B9' || stem[3] == L'\u00B2' || stem[3] == L'\u00B3'))
+        return L"_" + safe;
     return safe;
+}
+
+std::wstring EscapeControls(const std::wstring& text, bool keepTab, bool keepNewline)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (const wchar_t c : text) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (!control || (keepTab && c == L'\t') || (keepNewline && c == L'\n')) {
+            out += c;
+        } else {
+            static const wchar_t hex[] = L"0123456789abcdef";
+            out += L"\\x";
+            out += hex[(c >> 4) & 0xF];
+            out += hex[c & 0xF];
+        }
+    }
+    return out;
 }
 
 std::string BuildTextReport(const SnapshotReportInput& input)
 {
-    std::wstring out = input.title + L"\n提供された形式:\n";
-    for (const std::wstring& text : input.offered) out += L"  " + text + L"\n";
+    std::wstring out = EscapeControls(input.title, false) + L"\n提供された形式:\n";
+    for (const std::wstring& text : input.offered) out += L"  " + EscapeControls(text, false) + L"\n";
     out += L"エントリ:\n";
     if (input.snapshot) TextEntries(*input.snapshot, input, L"", 0, out);
     return ToUtf8(out);

@@ -22,7 +22,8 @@ struct SnapshotReportInput {
 };
 
 // UTF-8 text: the title, "提供された形式:" with one description a line, then one line
-// per entry (indented by depth) with its display text and its rows below it.
+// per entry (indented by depth) with its display text and its rows below it; control
+// characters escaped. Saved files never replace one already in the folder.
 std::string BuildTextReport(const SnapshotReportInput& input);
 // UTF-8 JSON: {"title", "offered": [...], "owner": {"image", "pid", "windowClass"} or null,
 // "taken"?, "entries": [{"text", "rows", "children", "file"?, "decoded"?}]}; "decoded" is
@@ -30,8 +31,12 @@ std::string BuildTextReport(const SnapshotReportInput& input);
 // "children"?}], "warnings"} for every entry with a decoder.
 std::string BuildJsonReport(const SnapshotReportInput& input);
 
-// A file name made safe: no characters the file system refuses, no device names, no
-// trailing dots or spaces, at most 120 characters; never empty.
+// A file name made safe: no characters the file system refuses, no control characters, no
+// device names, no trailing dots or spaces, at most 120 characters; never empty.
 std::wstring SafeFileName(const std::wstring& name);
+
+// Control characters (C0, DEL and C1) as "\x1b"-style escapes, so that no name or row
+// printed to a terminal can drive it; tabs stay where `keepTab` (the rows' separator).
+std::wstring EscapeControls(const std::wstring& text, bool keepTab, bool keepNewline = false);
 
 std::string ToUtf8(const std::wstring& text);

@@ -76,7 +76,7 @@ double PlainCopy(const std::wstring& from, const std::wstring& folder)
 double Save(const CCBDataArray& snapshot, const std::wstring& path)
 {
     NoProgress progress;
-    const CSnapshotInfo info = {L"bench", {L"\"Orvetta Bench\""}, SnapshotTimeNow(), L"console", L""};
+    const CSnapshotInfo info = {L"bench", {L"\"Orvetta Bench\""}, SnapshotTimeNow(), L"console", L"", std::nullopt};
     const auto start = std::chrono::steady_clock::now();
     const SnapshotFileResult result = SaveSnapshotFile(path, info, snapshot, progress);
     const double t = Seconds(start);

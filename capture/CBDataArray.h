@@ -29,11 +29,21 @@ public:
     // file's position, fetched with ImportMedium and named after the file.
     void ImportFileContents(CCBDataCreateContext* context, const std::vector<std::wstring>& fileNames,
                             const FORMATETC& fileContents);
+
+    // Keeps the source's own enumeration, exact duplicates included, as indexes of the
+    // entries captured from `captured` (one entry per description, in order); enumerated
+    // descriptions that were not captured are left out.
+    void RecordEnumeration(const std::vector<FORMATETC>& enumerated, const std::vector<FORMATETC>& captured);
+
+    // The source's enumeration as indexes of this snapshot's entries, each duplicate
+    // repeating its first's index; empty when it was not recorded.
+    std::vector<size_t> m_enumeration;
 };
 
 // The offered descriptions in enumeration order, exact duplicates (all five members
-// equal) removed; the first occurrence keeps its place.
-void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats);
+// equal) removed; the first occurrence keeps its place. `enumerated`, when given, gets
+// the enumeration as the source gave it.
+void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::vector<FORMATETC>* enumerated = nullptr);
 // GetFormatEtcText of each description, in order.
 void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts);
 // The entry factory: decides the kind of entry for one description and has it made.

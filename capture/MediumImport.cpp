@@ -223,7 +223,15 @@ std::shared_ptr<CCBData> ImportMedium(CCBDataCreateContext* context, const FORMA
         }
         entry->m_realTymed = tymed;
     }
-    // Everything the entry keeps has been copied or duplicated by now.
+    // Everything the entry keeps has been copied or duplicated by now. A file the source
+    // named stays where it is: ReleaseStgMedium would delete it when no release object
+    // came with it, so only the name is freed and the medium left with nothing to release
+    // but that object.
+    if (medium->tymed == TYMED_FILE && !medium->pUnkForRelease) {
+        ::CoTaskMemFree(medium->lpszFileName);
+        medium->lpszFileName = nullptr;
+        medium->tymed = TYMED_NULL;
+    }
     medium.Reset();
     entry->m_fmt = fmt;
     return entry;

@@ -69,34 +69,25 @@ HRESULT LastError()
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-fw::UniqueFile OpenForReading(const std::wstring& path, uint64_t& size)
-{
-    fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER length = {};
-    if (file && ::GetFileSizeEx(file.Get(), &length)) size = static_cast<uint64_t>(length.QuadPart);
-    return file;
-}
-
-// Reads `size` bytes of an open file into `out` in 1 MiB steps.
-bool ReadInSteps(HANDLE file, BYTE* out, uint64_t size)
+// Reads `size` bytes of the file from its start into `out` in 1 MiB steps.
+bool ReadInSteps(CReplayFile& file, BYTE* out, uint64_t size)
 {
     uint64_t done = 0;
     while (done < size) {
         const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, size - done));
         DWORD got = 0;
-        if (!::ReadFile(file, out + done, want, &got, nullptr) || got != want) return false;
+        if (!file.ReadAt(done, out + done, want, got) || got != want) return false;
         done += want;
     }
     return true;
 }
 
-// The entry's bytes into `global`, which must hold them; a new block when `global` is null.
-HRESULT GlobalFromFile(const CCBData& entry, HGLOBAL& global)
+// The entry's bytes (its file, open) into `global`, which must hold them; a new block when
+// `global` is null.
+HRESULT GlobalFromFile(const CCBData& entry, CReplayFile* file, HGLOBAL& global)
 {
-    uint64_t size = 0;
-    fw::UniqueFile file = OpenForReading(entry.m_tempFile, size);
     if (!file) return LastError();
+    const uint64_t size = file->Size();
     if (size != entry.m_dataSize) return STG_E_READFAULT;  // changed behind the program's back
     if (size > SIZE_MAX) return E_OUTOFMEMORY;
     fw::UniqueGlobal made;
@@ -111,7 +102,7 @@ HRESULT GlobalFromFile(const CCBData& entry, HGLOBAL& global)
     if (size) {
         fw::GlobalLockView view(target);
         if (!view) return E_OUTOFMEMORY;
-        if (!ReadInSteps(file.Get(), view.As<BYTE>(), size)) return STG_E_READFAULT;
+        if (!ReadInSteps(*file, view.As<BYTE>(), size)) return STG_E_READFAULT;
     }
     if (!global) global = made.Release();
     return S_OK;
@@ -191,19 +182,21 @@ HANDLE Duplicate(HANDLE handle, CLIPFORMAT format)
     return handle ? ::OleDuplicateData(handle, format, 0) : nullptr;
 }
 
-HRESULT RenderEntry(const CCBData& entry, DWORD tymed, STGMEDIUM* medium, bool here)
+// `file` is the entry's file, open, for the byte media.
+HRESULT RenderEntry(const CCBData& entry, const std::shared_ptr<CReplayFile>& file, DWORD tymed, STGMEDIUM* medium,
+                    bool here)
 {
     switch (tymed) {
         case TYMED_HGLOBAL: {
             HGLOBAL global = here ? medium->hGlobal : nullptr;
             if (here && !global) return E_INVALIDARG;
-            const HRESULT hr = GlobalFromFile(entry, global);
+            const HRESULT hr = GlobalFromFile(entry, file.get(), global);
             if (SUCCEEDED(hr)) medium->hGlobal = global;
             return hr;
         }
         case TYMED_ISTREAM:
             if (here) return CopyFileToStream(entry, medium->pstm);
-            medium->pstm = CReplayStream::Open(entry.m_tempFile, entry.m_name).Detach();
+            medium->pstm = CReplayStream::Over(file, entry.m_name).Detach();
             return medium->pstm ? S_OK : LastError();
         case TYMED_FILE:
             if (here) {
@@ -383,8 +376,17 @@ CReplayDataObject::CReplayDataObject(std::vector<Item> items) : m_items(std::mov
 fw::ComPtr<CReplayDataObject> CReplayDataObject::ForSnapshot(const std::shared_ptr<CCBDataArray>& snapshot)
 {
     std::vector<Item> items;
-    if (snapshot)
-        for (const auto& entry : *snapshot) items.push_back(TopLevelItem(*snapshot, entry));
+    if (!snapshot) return fw::MakeComObject<CReplayDataObject>(std::move(items));
+    // In the source's own order, exact duplicates included: a duplicate is answered by
+    // its first. Entries the enumeration does not name (it was not recorded) follow.
+    std::vector<bool> offered(snapshot->size());
+    for (const size_t index : snapshot->m_enumeration) {
+        if (index >= snapshot->size()) continue;
+        items.push_back(TopLevelItem(*snapshot, (*snapshot)[index]));
+        offered[index] = true;
+    }
+    for (size_t i = 0; i < snapshot->size(); ++i)
+        if (!offered[i]) items.push_back(TopLevelItem(*snapshot, (*snapshot)[i]));
     return fw::MakeComObject<CReplayDataObject>(std::move(items));
 }
 
@@ -512,7 +514,10 @@ HRESULT CReplayDataObject::Render(const FORMATETC& fmt, STGMEDIUM* medium, bool 
         if (SUCCEEDED(FindWrite(wanted, write))) {
             const DWORD chosen = wanted.tymed & TYMED_HGLOBAL ? TYMED_HGLOBAL : TYMED_ISTREAM;
             if (!here) medium->tymed = chosen;
-            return RenderBytes(write->m_bytes, chosen, medium, here);
+            // A copy: the target's stream may write again while it is given these bytes,
+            // and a new write can move every kept one.
+            const std::vector<BYTE> bytes = write->m_bytes;
+            return RenderBytes(bytes, chosen, medium, here);
         }
     }
     if (FAILED(hr)) return hr;
@@ -527,7 +532,9 @@ HRESULT CReplayDataObject::Render(const FORMATETC& fmt, STGMEDIUM* medium, bool 
         medium->hBitmap = here ? nullptr : static_cast<HBITMAP>(Duplicate(palette, CF_PALETTE));
         hr = here ? DV_E_TYMED : medium->hBitmap ? S_OK : E_OUTOFMEMORY;
     } else {
-        hr = RenderEntry(*entry, tymed, medium, here);
+        const std::shared_ptr<CReplayFile> file =
+            tymed == TYMED_HGLOBAL || (tymed == TYMED_ISTREAM && !here) ? FileOf(*entry) : nullptr;
+        hr = RenderEntry(*entry, file, tymed, medium, here);
     }
     if (FAILED(hr) && !here) std::memset(medium, 0, sizeof *medium);
     return hr;
@@ -551,12 +558,20 @@ HRESULT CReplayDataObject::GetData(FORMATETC* fmt, STGMEDIUM* medium)
 HRESULT CReplayDataObject::GetDataHere(FORMATETC* fmt, STGMEDIUM* medium)
 {
     if (!fmt || !medium) return E_INVALIDARG;
+    // Writing into the target's medium calls the target, which may ask again from inside;
+    // each level holds a copy buffer, so the levels are few.
+    if (m_hereDepth >= kMaxNestedHere) {
+        Log(L"GetDataHere", *fmt, E_UNEXPECTED, 0);
+        return E_UNEXPECTED;
+    }
+    ++m_hereDepth;
     HRESULT hr;
     try {
         hr = Render(*fmt, medium, true);
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     }
+    --m_hereDepth;
     Log(L"GetDataHere", *fmt, hr, SUCCEEDED(hr) ? medium->tymed : 0);
     return hr;
 }
@@ -586,40 +601,52 @@ HRESULT CReplayDataObject::GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out)
 HRESULT CReplayDataObject::SetData(FORMATETC* fmt, STGMEDIUM* medium, BOOL release)
 {
     if (!fmt || !medium) return E_INVALIDARG;
+    // A target's stream may call back while its bytes are read; a write inside a write is
+    // refused, so that nothing here changes under the outer one and the stack stays flat.
+    if (m_inSetData) {
+        Log(L"SetData", *fmt, E_UNEXPECTED, 0);
+        return E_UNEXPECTED;
+    }
+    m_inSetData = true;
     HRESULT hr = S_OK;
     try {
         CReplayWrite write;
         write.m_fmt = Offered(*fmt);
         write.m_tymed = medium->tymed;
-        const size_t room = std::min(kMaxWriteBytes, kMaxWrittenBytes - m_writtenBytes);
         if (m_writes.size() >= kMaxWrites) {
             hr = E_OUTOFMEMORY;
         } else if (medium->tymed == TYMED_HGLOBAL) {
             fw::GlobalLockView view(medium->hGlobal);
             const SIZE_T size = ::GlobalSize(medium->hGlobal);
-            if (size > room)
+            if (size > kMaxWriteBytes)
                 hr = E_OUTOFMEMORY;
             else if (size && !view)
                 hr = E_INVALIDARG;
             else
                 write.m_bytes.assign(view.As<const BYTE>(), view.As<const BYTE>() + (view ? size : 0));
         } else if (medium->tymed == TYMED_ISTREAM && medium->pstm) {
-            // Read from the start, at most one byte past what may be kept.
+            // Read from the start, at most one byte past what one write may hold.
             LARGE_INTEGER zero = {};
             medium->pstm->Seek(zero, STREAM_SEEK_SET, nullptr);
-            BYTE buffer[0x10000];
+            std::vector<BYTE> buffer(0x10000);
             for (;;) {
                 ULONG got = 0;
-                if (FAILED(medium->pstm->Read(buffer, sizeof buffer, &got)) || got == 0) break;
-                if (write.m_bytes.size() + got > room) {
+                if (FAILED(medium->pstm->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got)) || got == 0)
+                    break;
+                got = std::min<ULONG>(got, static_cast<ULONG>(buffer.size()));  // a stream may claim more
+                if (write.m_bytes.size() + got > kMaxWriteBytes) {
                     hr = E_OUTOFMEMORY;
                     break;
                 }
-                write.m_bytes.insert(write.m_bytes.end(), buffer, buffer + got);
+                write.m_bytes.insert(write.m_bytes.end(), buffer.data(), buffer.data() + got);
             }
         } else {
             hr = DV_E_TYMED;
         }
+        // The limits are checked after the target's calls, against what is kept now.
+        if (SUCCEEDED(hr) && (m_writes.size() >= kMaxWrites || m_writtenBytes > kMaxWrittenBytes ||
+                              write.m_bytes.size() > kMaxWrittenBytes - m_writtenBytes))
+            hr = E_OUTOFMEMORY;
         if (SUCCEEDED(hr)) {
             m_writtenBytes += write.m_bytes.size();
             m_writes.push_back(std::move(write));
@@ -629,6 +656,7 @@ HRESULT CReplayDataObject::SetData(FORMATETC* fmt, STGMEDIUM* medium, BOOL relea
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     }
+    m_inSetData = false;
     Log(L"SetData", *fmt, hr, 0);
     if (SUCCEEDED(hr) && m_writeListener) {
         try {
@@ -651,6 +679,19 @@ HRESULT CReplayDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** out)
     } catch (const std::bad_alloc&) {
     }
     return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+std::shared_ptr<CReplayFile> CReplayDataObject::FileOf(const CCBData& entry)
+{
+    // Opened once: a target that asks for a small entry again and again does not open its
+    // file each time. Only a few are kept open, whatever the number of entries asked for.
+    const auto found = m_files.find(&entry);
+    if (found != m_files.end()) return found->second;
+    std::shared_ptr<CReplayFile> file = CReplayFile::Open(entry.m_tempFile);
+    if (!file) return nullptr;
+    if (m_files.size() >= kMaxOpenFiles) m_files.clear();
+    m_files.emplace(&entry, file);
+    return file;
 }
 
 void CReplayDataObject::Log(const wchar_t* call, const FORMATETC& fmt, HRESULT hr, DWORD given) const

@@ -16,12 +16,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CCBData;
 class CCBDataArray;
+class CReplayFile;
 
 // One SetData a target made: the description (without target device) and the bytes.
 struct CReplayWrite {
@@ -41,6 +43,8 @@ public:
     static constexpr size_t kMaxWriteBytes = 0x100000;
     static constexpr size_t kMaxWrittenBytes = 0x1000000;
     static constexpr size_t kMaxWrites = 1024;
+    // GetDataHere calls made from inside a GetDataHere (through the target's medium).
+    static constexpr int kMaxNestedHere = 4;
 
     // Offers every top-level entry of the snapshot.
     static fw::ComPtr<CReplayDataObject> ForSnapshot(const std::shared_ptr<CCBDataArray>& snapshot);
@@ -87,10 +91,18 @@ private:
     HRESULT Render(const FORMATETC& fmt, STGMEDIUM* medium, bool here);
     HRESULT FindWrite(const FORMATETC& fmt, const CReplayWrite*& write) const;
     void Log(const wchar_t* call, const FORMATETC& fmt, HRESULT hr, DWORD given) const;
+    // The entry's file, open for reading; null when it cannot be opened.
+    std::shared_ptr<CReplayFile> FileOf(const CCBData& entry);
+    static constexpr size_t kMaxOpenFiles = 16;
 
     std::vector<Item> m_items;
     std::vector<CReplayWrite> m_writes;
     size_t m_writtenBytes = 0;
+    bool m_inSetData = false;  // a target's stream is being read
+    int m_hereDepth = 0;       // GetDataHere calls under way
+    // Files of entries asked for (the entries are kept alive by m_items), declared after
+    // it so that they close before the entries go.
+    std::map<const CCBData*, std::shared_ptr<CReplayFile>> m_files;
     std::function<void()> m_writeListener;
     std::function<void(const std::wstring&)> m_log;
 };

@@ -13,21 +13,54 @@ constexpr ULONG kCopyStep = 0x100000;
 
 }  // namespace
 
-CReplayStream::CReplayStream(std::shared_ptr<fw::UniqueFile> file, uint64_t size, std::wstring name, uint64_t position)
+std::shared_ptr<CReplayFile> CReplayFile::Open(const std::wstring& path)
+{
+    if (path.empty()) return nullptr;
+    fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.Get(), &size)) return nullptr;
+    try {
+        return std::make_shared<CReplayFile>(std::move(file), static_cast<uint64_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+bool CReplayFile::ReadAt(uint64_t offset, void* buffer, DWORD size, DWORD& read)
+{
+    read = 0;
+    if (offset != m_pointer) {
+        LARGE_INTEGER to = {};
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        m_pointer = UINT64_MAX;
+        if (!::SetFilePointerEx(m_file.Get(), to, nullptr, FILE_BEGIN)) return false;
+        m_pointer = offset;
+    }
+    if (!::ReadFile(m_file.Get(), buffer, size, &read, nullptr)) {
+        m_pointer = UINT64_MAX;
+        return false;
+    }
+    m_pointer += read;
+    return true;
+}
+
+CReplayStream::CReplayStream(std::shared_ptr<CReplayFile> file, uint64_t size, std::wstring name, uint64_t position)
     : m_file(std::move(file)), m_size(size), m_name(std::move(name)), m_position(position)
 {
 }
 
 fw::ComPtr<IStream> CReplayStream::Open(const std::wstring& path, const std::wstring& name)
 {
-    if (path.empty()) return nullptr;
+    return Over(CReplayFile::Open(path), name);
+}
+
+fw::ComPtr<IStream> CReplayStream::Over(std::shared_ptr<CReplayFile> file, const std::wstring& name)
+{
+    if (!file) return nullptr;
     try {
-        auto file = std::make_shared<fw::UniqueFile>(::CreateFileW(path.c_str(), GENERIC_READ,
-                                                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        LARGE_INTEGER size = {};
-        if (!*file || !::GetFileSizeEx(file->Get(), &size)) return nullptr;
-        return fw::MakeComObject<CReplayStream>(std::move(file), static_cast<uint64_t>(size.QuadPart), name, 0);
+        const uint64_t size = file->Size();
+        return fw::MakeComObject<CReplayStream>(std::move(file), size, name, 0);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -45,13 +78,9 @@ HRESULT CReplayStream::Read(void* buffer, ULONG size, ULONG* read)
     const ULONG want = static_cast<ULONG>(std::min<uint64_t>(size, m_position < m_size ? m_size - m_position : 0));
     ULONG done = 0;
     while (done < want) {
-        // Positioned reads: clones share the handle, each with a position of its own.
-        OVERLAPPED at = {};
-        const uint64_t offset = m_position + done;
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        // Clones share the file, each with a position of its own.
         DWORD got = 0;
-        if (!::ReadFile(m_file->Get(), static_cast<BYTE*>(buffer) + done, want - done, &got, &at) || got == 0) break;
+        if (!m_file->ReadAt(m_position + done, static_cast<BYTE*>(buffer) + done, want - done, got) || got == 0) break;
         done += got;
     }
     m_position += done;

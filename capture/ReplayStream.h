@@ -14,11 +14,35 @@
 #include <memory>
 #include <string>
 
+// An entry's file opened once for reading and shared by everything a replay hands out
+// over it. A read that goes on where the last one ended is a plain sequential read (the
+// file pointer is where it should be), so a target's read loop costs what a read loop
+// over the file costs; any other read moves the pointer first. One thread: the
+// replay's apartment.
+class CReplayFile {
+public:
+    // Null when the file cannot be opened (it vanished).
+    static std::shared_ptr<CReplayFile> Open(const std::wstring& path);
+    CReplayFile(fw::UniqueFile file, uint64_t size) : m_file(std::move(file)), m_size(size) {}
+
+    uint64_t Size() const { return m_size; }
+    // Up to `size` bytes at `offset` into `buffer`; false on a failed read. `read` is 0
+    // at the end of the file.
+    bool ReadAt(uint64_t offset, void* buffer, DWORD size, DWORD& read);
+
+private:
+    fw::UniqueFile m_file;
+    uint64_t m_size;
+    uint64_t m_pointer = 0;  // where the file pointer stands; UINT64_MAX when not known
+};
+
 class CReplayStream : public fw::ComObject<IStream> {
 public:
     // A stream at position 0 over `path`; null when the file cannot be opened (it vanished).
     // `name` is what Stat reports unless asked for no name.
     static fw::ComPtr<IStream> Open(const std::wstring& path, const std::wstring& name);
+    // A stream at position 0 over a file already open.
+    static fw::ComPtr<IStream> Over(std::shared_ptr<CReplayFile> file, const std::wstring& name);
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override;
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* written) override;
@@ -45,10 +69,10 @@ protected:
 
 public:
     // Made by Open and Clone.
-    CReplayStream(std::shared_ptr<fw::UniqueFile> file, uint64_t size, std::wstring name, uint64_t position);
+    CReplayStream(std::shared_ptr<CReplayFile> file, uint64_t size, std::wstring name, uint64_t position);
 
 private:
-    std::shared_ptr<fw::UniqueFile> m_file;
+    std::shared_ptr<CReplayFile> m_file;
     uint64_t m_size;
     std::wstring m_name;
     uint64_t m_position;

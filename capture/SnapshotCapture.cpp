@@ -15,8 +15,11 @@
 #include "framework/OleDataObject.h"
 #include "framework/OleMessageFilter.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -110,14 +113,29 @@ std::optional<UINT> LocaleCodePage(const CCBDataArray& snapshot)
 
 }  // namespace
 
-void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
+void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::vector<FORMATETC>* enumerated)
 {
     source.BeginEnumFormats();
     FORMATETC fmt;
     while (source.GetNextFormat(&fmt)) formats.push_back(fmt);
+    if (enumerated) *enumerated = formats;
     for (size_t i = 0; i < formats.size(); ++i) {
         for (size_t j = formats.size() - 1; j > i; --j)
             if (SameDescription(formats[i], formats[j])) formats.erase(formats.begin() + j);
+    }
+}
+
+void CCBDataArray::RecordEnumeration(const std::vector<FORMATETC>& enumerated, const std::vector<FORMATETC>& captured)
+{
+    using Key = std::tuple<CLIPFORMAT, const void*, DWORD, LONG, DWORD>;
+    const auto key = [](const FORMATETC& f) { return Key(f.cfFormat, f.ptd, f.dwAspect, f.lindex, f.tymed); };
+    std::map<Key, size_t> first;
+    const size_t entries = std::min(size(), captured.size());  // a stop leaves fewer entries
+    for (size_t i = 0; i < entries; ++i) first.emplace(key(captured[i]), i);
+    m_enumeration.clear();
+    for (const FORMATETC& fmt : enumerated) {
+        const auto found = first.find(key(fmt));
+        if (found != first.end()) m_enumeration.push_back(found->second);
     }
 }
 

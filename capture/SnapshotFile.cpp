@@ -385,6 +385,20 @@ public:
         return true;
     }
 
+    // The registered formats' names given their numbers here. A registration lasts until
+    // logoff whatever happens to the file, so this comes after everything else was read.
+    bool RegisterNames()
+    {
+        std::map<std::string, UINT> numbers;
+        for (const auto& [entry, name] : m_named) {
+            UINT& number = numbers[name];
+            if (!number) number = ::RegisterClipboardFormatW(Wide(name).c_str());
+            if (!number) return Fail(L"形式名 " + Wide(name) + L" を登録できません。");
+            entry->m_fmt.cfFormat = static_cast<CLIPFORMAT>(number);
+        }
+        return true;
+    }
+
 private:
     bool Open(const std::string& name, fw::ComPtr<IStream>& stream)
     {
@@ -515,15 +529,9 @@ private:
         std::shared_ptr<CCBData> entry = MakeKind(e);
         FORMATETC& fmt = entry->m_fmt;
         fmt.cfFormat = static_cast<CLIPFORMAT>(e.format.number);
-        if (!e.format.name.empty()) {
-            // Registered numbers differ from one session to the next: the name decides.
-            const UINT number = ::RegisterClipboardFormatW(Wide(e.format.name).c_str());
-            if (number == 0) {
-                Fail(L"形式名 " + Wide(e.format.name) + L" を登録できません。");
-                return nullptr;
-            }
-            fmt.cfFormat = static_cast<CLIPFORMAT>(number);
-        }
+        // Registered numbers differ from one session to the next: the name decides, once
+        // the whole file has been read (RegisterNames).
+        if (!e.format.name.empty()) m_named.emplace_back(entry, e.format.name);
         // A target device pointer of another process means nothing here.
         fmt.ptd = nullptr;
         fmt.dwAspect = e.format.aspect;
@@ -547,6 +555,8 @@ private:
         }
         return entry;
     }
+
+    std::vector<std::pair<std::shared_ptr<CCBData>, std::string>> m_named;  // entries and their format names
 };
 
 // The folder part of a path, for a sibling file; "." for a bare name.
@@ -629,6 +639,8 @@ SnapshotFileResult SaveSnapshotFile(const std::wstring& path, const CSnapshotInf
             owner.pid = info.owner->pid;
             if (info.owner->windowClass) owner.windowClass = Utf8(*info.owner->windowClass);
         }
+        manifest.allowedEffects = info.allowedEffects;
+        for (const size_t index : snapshot.m_enumeration) manifest.enumeration.push_back(static_cast<uint32_t>(index));
         bool ok = false;
         try {
             ok = writer.WriteEntries(snapshot, manifest.entries) && writer.WriteManifest(manifest) &&
@@ -680,7 +692,8 @@ SnapshotFileResult OpenSnapshotFile(const std::wstring& path, CSnapshotInfo& inf
     auto opened = std::make_shared<CCBDataArray>();
     bool ok = false;
     try {
-        ok = reader.CheckStreams(manifest.streams) && reader.ReadEntries(manifest.manifest.entries, *opened);
+        ok = reader.CheckStreams(manifest.streams) && reader.ReadEntries(manifest.manifest.entries, *opened) &&
+             reader.RegisterNames();
     } catch (const std::bad_alloc&) {
         return failed(L"メモリが足りません。");
     }
@@ -699,6 +712,8 @@ SnapshotFileResult OpenSnapshotFile(const std::wstring& path, CSnapshotInfo& inf
         kept.pid = owner->pid;
         if (owner->windowClass) kept.windowClass = Wide(*owner->windowClass);
     }
+    info.allowedEffects = manifest.manifest.allowedEffects;
+    opened->m_enumeration.assign(manifest.manifest.enumeration.begin(), manifest.manifest.enumeration.end());
     snapshot = std::move(opened);
     return {SnapshotFileStatus::Done, L""};
 }

@@ -9,6 +9,7 @@
 #include "capture/CaptureProgress.h"
 #include "capture/ClipboardOwner.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,11 +21,12 @@ inline constexpr wchar_t kSnapshotExtension[] = L"kavilo";
 // What a snapshot file keeps beside the tree of entries.
 struct CSnapshotInfo {
     std::wstring title;
-    std::vector<std::wstring> offered;     // the descriptions of every offered format
-    std::wstring taken;                    // when the snapshot was taken, ISO 8601 UTC
-    std::wstring how;                      // "paste", "paste-special", "drop", "drop-special", "console"
-    std::wstring program;                  // who wrote the file; the writer always puts this program
-    std::optional<CClipboardOwner> owner;  // clipboard snapshots only
+    std::vector<std::wstring> offered;       // the descriptions of every offered format
+    std::wstring taken;                      // when the snapshot was taken, ISO 8601 UTC
+    std::wstring how;                        // "paste", "paste-special", "drop", "drop-special", "console"
+    std::wstring program;                    // who wrote the file; the writer always puts this program
+    std::optional<CClipboardOwner> owner;    // clipboard snapshots only
+    std::optional<uint32_t> allowedEffects;  // a drop's: the effects its source allowed
 };
 
 // The current time as CSnapshotInfo::taken keeps it: "2026-12-08T07:50:37Z".

@@ -63,6 +63,7 @@ HRESULT COleDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL poin
     if (!effect) return E_INVALIDARG;
     try {
         m_data.Attach(data);
+        m_allowed = *effect;
         *effect = OnDragEnter(m_hwnd, &m_data, keyState, ToClient(point));
         return S_OK;
     } catch (...) {
@@ -75,6 +76,7 @@ HRESULT COleDropTarget::DragOver(DWORD keyState, POINTL point, DWORD* effect)
     if (!effect) return E_INVALIDARG;
     try {
         const POINT p = ToClient(point);
+        m_allowed = *effect;
         DWORD result = OnDragScroll(m_hwnd, keyState, p);
         if (result == DROPEFFECT_NONE) result = OnDragOver(m_hwnd, &m_data, keyState, p);
         *effect = result;
@@ -102,6 +104,7 @@ HRESULT COleDropTarget::Drop(IDataObject* data, DWORD keyState, POINTL point, DW
     HRESULT hr = S_OK;
     try {
         m_data.Attach(data);
+        m_allowed = *effect;
         const POINT p = ToClient(point);
         const DWORD offered = OnDragOver(m_hwnd, &m_data, keyState, p);
         *effect = offered != DROPEFFECT_NONE && OnDrop(m_hwnd, &m_data, offered, p) ? offered : DROPEFFECT_NONE;

@@ -20,6 +20,8 @@ public:
     bool Register(HWND hwnd);
     void Revoke();
     HWND GetWindow() const { return m_hwnd; }
+    // The effects the source allows in the drag under way, as it last told them.
+    DWORD GetAllowedEffects() const { return m_allowed; }
 
     virtual DWORD OnDragEnter(HWND hwnd, COleDataObject* data, DWORD keyState, POINT point);
     virtual DWORD OnDragOver(HWND hwnd, COleDataObject* data, DWORD keyState, POINT point);
@@ -41,6 +43,7 @@ private:
     POINT ToClient(POINTL point) const;
     HWND m_hwnd = nullptr;
     COleDataObject m_data;
+    DWORD m_allowed = DROPEFFECT_NONE;
 };
 
 }  // namespace fw

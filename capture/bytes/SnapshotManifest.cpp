@@ -166,6 +166,12 @@ public:
             FailMember(path + key);
             return false;
         }
+        m_stringCount += it->size();
+        if (m_stringCount > kMaxManifestStrings) {
+            Fail("マニフェストの文字列（行、ファイル名、形式）が多すぎます（上限 " +
+                 std::to_string(kMaxManifestStrings) + "）。");
+            return false;
+        }
         for (size_t i = 0; i < it->size(); ++i) {
             const Json& item = (*it)[i];
             if (!item.is_string()) {
@@ -217,6 +223,12 @@ public:
         // Only registered formats (0xC000 and up) have a name to remap them by.
         if (!out.name.empty() && (out.number < 0xC000 || out.name.size() > 255 * 3)) {
             FailMember(here + "name");
+            return false;
+        }
+        if (!out.name.empty() && m_formatNames.insert(out.name).second &&
+            m_formatNames.size() > kMaxManifestFormatNames) {
+            Fail("登録形式名が多すぎます（上限 " + std::to_string(kMaxManifestFormatNames) +
+                 " 種類）。形式名の登録はログオフまで取り消せないため、読み込みません。");
             return false;
         }
         return true;
@@ -323,8 +335,30 @@ public:
         return true;
     }
 
+    // "enumeration": indexes of top-level entries, at most kMaxManifestEnumeration.
+    bool Enumeration(const Json& root, size_t entries, std::vector<uint32_t>& out)
+    {
+        const auto it = root.find("enumeration");
+        if (it == root.end()) return true;
+        if (!it->is_array() || it->size() > kMaxManifestEnumeration) {
+            FailMember("enumeration");
+            return false;
+        }
+        for (size_t i = 0; i < it->size(); ++i) {
+            const Json& index = (*it)[i];
+            if (!index.is_number_unsigned() || index.get<uint64_t>() >= entries) {
+                FailMember("enumeration[" + std::to_string(i) + "]");
+                return false;
+            }
+            out.push_back(static_cast<uint32_t>(index.get<uint64_t>()));
+        }
+        return true;
+    }
+
     uint64_t m_entryCount = 0;
+    uint64_t m_stringCount = 0;
     std::vector<ManifestStream> m_streams;
+    std::set<std::string> m_formatNames;
 
 private:
     std::string m_problem;
@@ -373,7 +407,11 @@ ManifestReadResult ReadChecked(std::string_view text)
                       reader.String(root, "how", "", m.how, false) && reader.Strings(root, "offered", "", m.offered) &&
                       reader.Owner(root, m.owner) && reader.Integer(root, "entryCount", "", entryCount, true) &&
                       reader.Integer(root, "streamCount", "", streamCount, true);
-    if (read) {
+    if (read && root.contains("allowedEffects")) {
+        uint32_t allowed = 0;
+        if (reader.Integer(root, "allowedEffects", "", allowed, true)) m.allowedEffects = allowed;
+    }
+    if (read && !reader.Failed()) {
         const auto entries = root.find("entries");
         if (entries == root.end()) {
             reader.FailMember("entries");
@@ -381,6 +419,7 @@ ManifestReadResult ReadChecked(std::string_view text)
             reader.Entries(*entries, "entries", 1, m.entries);
         }
     }
+    if (!reader.Failed()) reader.Enumeration(root, m.entries.size(), m.enumeration);
     if (!reader.Failed() && reader.m_entryCount != entryCount) reader.Fail("エントリの数がマニフェストと合いません。");
     if (!reader.Failed() && reader.m_streams.size() != streamCount)
         reader.Fail("ストリームの数がマニフェストと合いません。");
@@ -482,6 +521,8 @@ std::string WriteSnapshotManifest(const SnapshotManifest& manifest)
                          {"pid", nullable(manifest.owner->pid)},
                          {"windowClass", nullable(manifest.owner->windowClass)}};
     }
+    if (manifest.allowedEffects) root["allowedEffects"] = *manifest.allowedEffects;
+    if (!manifest.enumeration.empty()) root["enumeration"] = manifest.enumeration;
     root["entryCount"] = entryCount;
     root["streamCount"] = streamCount;
     root["entries"] = std::move(entries);

@@ -23,6 +23,15 @@ inline constexpr int kMaxManifestDepth = 65;
 inline constexpr uint64_t kMaxManifestBytes = 64ull << 20;
 // A GDI object's bits are read whole to make the handle again; larger ones are refused.
 inline constexpr uint64_t kMaxGdiBytes = 1ull << 30;
+// Registered format names are never unregistered and share a small table with the whole
+// logon session: a file may name no more distinct ones than a clipboard ever offers.
+inline constexpr size_t kMaxManifestFormatNames = 1000;
+// Strings (rows, file names, offered formats) of the whole manifest: far above any capture,
+// far below the 22 million empty ones 64 MiB of JSON could list. Entries need no bound of
+// their own: each takes at least 79 bytes, so 64 MiB holds fewer than 850,000.
+inline constexpr uint64_t kMaxManifestStrings = 4000000;
+// The source's enumeration: far more descriptions than a format list is ever let hold.
+inline constexpr size_t kMaxManifestEnumeration = 100000;
 
 // The entry kinds, by their class names.
 enum class ManifestKind {
@@ -89,7 +98,11 @@ struct SnapshotManifest {
     std::string taken;  // when, as ISO 8601 UTC
     std::string how;    // "paste", "paste-special", "drop", "drop-special", "console"
     std::vector<std::string> offered;
-    std::optional<ManifestOwner> owner;  // clipboard snapshots; absent for drops and older files
+    std::optional<ManifestOwner> owner;      // clipboard snapshots; absent for drops and older files
+    std::optional<uint32_t> allowedEffects;  // a drop's: the effects its source allowed
+    // The source's enumeration as indexes of top-level entries, duplicates repeated; empty
+    // when not recorded.
+    std::vector<uint32_t> enumeration;
     std::vector<ManifestEntry> entries;
 };
 

@@ -1,5 +1,6 @@
 // kavilo-dump run as its own process against what another process put on the clipboard.
 #include "app/SnapshotReport.h"
+#include "capture/CBData.h"
 #include "framework/Handles.h"
 #include "tests/TestSupport.h"
 
@@ -142,6 +143,59 @@ TEST(SnapshotReport, SafeFileNames)
     EXPECT_EQ(SafeFileName(L"COM10"), L"COM10");
     EXPECT_EQ(SafeFileName(std::wstring(300, L'x')).size(), 120u);
     EXPECT_EQ(SafeFileName(std::wstring(L"tab\there")), L"tab_here");
+    // Device names however they are spelled: spaces before the extension, console
+    // buffers, port zero and the superscript digits.
+    for (const wchar_t* device : {L"NUL .txt", L"CON .log", L"COM1 .bin", L"CONOUT$", L"conin$.txt", L"COM\u00B9",
+                                  L"LPT\u00B3.x", L"COM0", L"lpt0", L"AUX  .a.b"})
+        EXPECT_EQ(SafeFileName(device), std::wstring(L"_") + device);
+    EXPECT_EQ(SafeFileName(L"COM\u00B4"), L"COM\u00B4");
+}
+
+// The text report escapes every control character a source may put in a name, a row or the
+// title, and --save writes over nothing already in the folder.
+TEST(SnapshotReport, ControlCharactersAreEscapedAndNoFileIsWrittenOver)
+{
+    ScratchDir scratch, save;
+    ASSERT_TRUE(WriteBytes(save / L"1 CF_TEXT", {'o', 'l', 'd'}));
+    CCBDataArray snapshot;
+    for (int i = 0; i < 2; ++i) {
+        auto entry = std::make_shared<CCBData>();
+        entry->m_fmt = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        entry->m_tempFile = scratch / std::to_wstring(i);
+        entry->m_dataSize = 3;
+        ASSERT_TRUE(WriteBytes(entry->m_tempFile, {'n', 'e', 'w'}));
+        snapshot.push_back(entry);
+    }
+    snapshot[1]->m_displayName =
+        L"\x1b]0;owned\x07 and \x9b"
+        L"2J";
+    snapshot[1]->m_properties = {L"label\tvalue\x1b[2J\r\n"};
+    SnapshotReportInput input;
+    input.title = L"title\x1b]52;c;AAAA\x07";
+    input.offered = {L"\"\x1b[31mred\""};
+    input.snapshot = &snapshot;
+    input.saveFolder = save.Path();
+    const std::string text = BuildTextReport(input);
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_EQ(text.find(ToUtf8(L"\x9b")), std::string::npos) << text;
+    EXPECT_TRUE(Contains(text, L"title\\x1b]52;c;AAAA\\x07\n")) << text;
+    EXPECT_TRUE(Contains(text, L"  \"\\x1b[31mred\"\n")) << text;
+    EXPECT_TRUE(Contains(text, L"- \\x1b]0;owned\\x07 and \\x9b2J\n")) << text;
+    EXPECT_TRUE(Contains(text, L"label\tvalue\\x1b[2J\\x0d\\x0a\n")) << text;
+
+    // The file already there keeps its bytes; the entry goes under the next free name.
+    EXPECT_TRUE(Contains(text, L"=> 1 CF_TEXT (2)\n")) << text;
+    auto bytesOf = [&save](const std::wstring& name) {
+        std::vector<uint8_t> bytes(8);
+        fw::UniqueFile file(
+            ::CreateFileW((save / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        DWORD got = 0;
+        if (!file || !::ReadFile(file.Get(), bytes.data(), 8, &got, nullptr)) return std::vector<uint8_t>();
+        bytes.resize(got);
+        return bytes;
+    };
+    EXPECT_EQ(bytesOf(L"1 CF_TEXT"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(bytesOf(L"1 CF_TEXT (2)"), (std::vector<uint8_t>{'n', 'e', 'w'}));
 }
 
 // Nested entries print under their containers, and the files of a file group are saved

@@ -2,7 +2,9 @@
 // on the clipboard, the tree's drag offers it to a drop target, and what the target
 // wrote shows under the root.
 #include "app/KaviloApp.h"
+#include "app/KaviloDoc.h"
 #include "capture/CBData.h"
+#include "capture/bytes/DropEffect.h"
 #include "framework/Clipboard.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDropTarget.h"
@@ -264,4 +266,45 @@ TEST_F(ReplayCommand, AnEntryDroppedOnTheProgramsOwnDropAreaIsCapturedAgain)
     // The drag's effect belonged to the snapshot that is gone.
     EXPECT_FALSE(m_app->GetDocument()->GetWriteBack());
     EXPECT_EQ(Children(m_tree, TreeView_GetRoot(m_tree)).size(), 1u);
+}
+
+// A drag offers what the source of a dropped snapshot allowed, kept in its file too; a
+// clipboard capture is offered for copy and link only, so no target moves the files a
+// replayed CF_HDROP names.
+TEST_F(ReplayCommand, ADragOffersExactlyTheEffectsTheDroppedSourceAllowed)
+{
+    CKaviloDoc* document = m_app->GetDocument();
+    EXPECT_TRUE(document->GetRootRows().empty());
+    RECT r;
+    ::GetWindowRect(m_frame->GetDropArea(false).GetSafeHwnd(), &r);
+    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    // Dropped on the program's own drop area, the drag's offer becomes the new snapshot's record.
+    auto dragOntoTheDropArea = [&] {
+        const fw::DragResult result = document->DragOut(nullptr);
+        EXPECT_EQ(result.hr, DRAGDROP_S_DROP);
+        return document->GetRootRows();
+    };
+    const std::wstring label = L"許可されたドロップ効果\t";
+    EXPECT_EQ(dragOntoTheDropArea(),
+              std::vector<std::wstring>{label + DropEffectText(DROPEFFECT_COPY | DROPEFFECT_LINK)});
+
+    TestDataObject* object = TestDataObject::Create();
+    object->Offer(Fmt(CF_TEXT), GlobalMedium({'a', 0}));
+    IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    POINTL point = {0, 0};
+    ASSERT_EQ(target->DragEnter(object, MK_LBUTTON, point, &effect), S_OK);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ASSERT_EQ(target->Drop(object, 0, point, &effect), S_OK);
+    object->Release();
+    const std::vector<std::wstring> moved = {label + DropEffectText(DROPEFFECT_COPY | DROPEFFECT_MOVE)};
+    EXPECT_EQ(document->GetRootRows(), moved);
+
+    ScratchDir dir;
+    ASSERT_TRUE(document->SaveFile(dir / L"dropped.kavilo"));
+    Command(ID_EDIT_PASTE);
+    EXPECT_TRUE(document->GetRootRows().empty());
+    ASSERT_TRUE(document->OpenFile(dir / L"dropped.kavilo"));
+    EXPECT_EQ(document->GetRootRows(), moved);
+    EXPECT_EQ(dragOntoTheDropArea(), moved);
 }

@@ -186,6 +186,15 @@ TEST_F(MediumImport, DiskFileIsCopiedAndAMissingOneIsRecorded)
     EXPECT_EQ(missing->m_properties, std::vector<std::wstring>{L"エラー\tファイルを取り込めません。"});
     EXPECT_EQ(missing->m_type, L"ディスクファイル");
     EXPECT_TRUE(missing->m_tempFile.empty());
+
+    // A source that names any file and gives no release object: the file is read, never deleted.
+    auto named = Import(Fmt(CF_UNICODETEXT, TYMED_FILE), [&dir](const FORMATETC& asked, STGMEDIUM* medium) {
+        const HRESULT hr = FileMedium(dir / L"source.bin")(asked, medium);
+        medium->pUnkForRelease = nullptr;
+        return hr;
+    });
+    EXPECT_EQ(FileBytes(named->m_tempFile), bytes);
+    EXPECT_EQ(FileBytes(dir / L"source.bin"), bytes);
 }
 
 TEST_F(MediumImport, StopDuringACopyKeepsTheSizeAndDropsTheFile)

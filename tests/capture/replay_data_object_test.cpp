@@ -3,6 +3,7 @@
 #include "capture/CBData.h"
 #include "capture/CBDataArray.h"
 #include "capture/ReplayDataObject.h"
+#include "capture/SnapshotFile.h"
 #include "framework/Clipboard.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
@@ -321,8 +322,8 @@ TEST_F(Replay, FileMediumIsAFreshCopyAndEntriesOutliveTheirSnapshot)
     const std::wstring kept = (*snapshot)[1]->m_tempFile;
     snapshot.reset();
     std::vector<uint8_t> bytes;
-    EXPECT_EQ(Get(replay.Get(), Fmt(CF_UNICODETEXT), &bytes), S_OK);
-    EXPECT_EQ(bytes, (std::vector<uint8_t>{'x', 0, 0, 0}));
+    EXPECT_EQ(Get(replay.Get(), Fmt(format, TYMED_FILE), &bytes), S_OK);
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{5, 6, 7}));
     // A file that vanished behind the program's back fails cleanly, in every medium.
     ASSERT_TRUE(::DeleteFileW(kept.c_str()));
     EXPECT_HRESULT_FAILED(Get(replay.Get(), Fmt(CF_UNICODETEXT, TYMED_HGLOBAL)));
@@ -417,11 +418,178 @@ TEST_F(Replay, RepeatedRequestsHoldNothingOnceReleased)
         }
         EXPECT_FALSE(unused());
     }
-    EXPECT_TRUE(unused());
     for (int i = 0; i < 10000; ++i) {
         std::vector<uint8_t> bytes;
         ASSERT_EQ(Get(replay.Get(), Fmt(format, i % 2 ? TYMED_ISTREAM : TYMED_HGLOBAL), &bytes), S_OK);
         ASSERT_EQ(bytes.size(), 4096u);
     }
+    // The object keeps the file it serves from open, and only that: released, nothing is held.
+    replay.Reset();
     EXPECT_TRUE(unused());
+}
+
+namespace {
+
+// A memory stream that calls back into whoever handed it over on every Read or Write, as a
+// target's stream in the same apartment may.
+class CallingBackStream : public fw::ComObject<IStream> {
+public:
+    CallingBackStream(std::function<void()> onCall) : m_onCall(std::move(onCall))
+    {
+        ::CreateStreamOnHGlobal(nullptr, TRUE, &m_inner);
+    }
+    IStream* Inner() const { return m_inner.Get(); }
+
+    HRESULT STDMETHODCALLTYPE Read(void* b, ULONG n, ULONG* got) override { return Call(), m_inner->Read(b, n, got); }
+    HRESULT STDMETHODCALLTYPE Write(const void* b, ULONG n, ULONG* put) override
+    {
+        return Call(), m_inner->Write(b, n, put);
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER m, DWORD o, ULARGE_INTEGER* p) override
+    {
+        return m_inner->Seek(m, o, p);
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER s) override { return m_inner->SetSize(s); }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream* t, ULARGE_INTEGER s, ULARGE_INTEGER* r, ULARGE_INTEGER* w) override
+    {
+        return m_inner->CopyTo(t, s, r, w);
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD f) override { return m_inner->Commit(f); }
+    HRESULT STDMETHODCALLTYPE Revert() override { return m_inner->Revert(); }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
+    {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override
+    {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* s, DWORD f) override { return m_inner->Stat(s, f); }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    void Call()
+    {
+        if (m_onCall) m_onCall();
+    }
+    fw::ComPtr<IStream> m_inner;
+    std::function<void()> m_onCall;
+};
+
+HRESULT SetBytes(IDataObject* object, UINT format, const std::vector<uint8_t>& bytes)
+{
+    fw::UniqueGlobal block = fw::GlobalFromBytes(bytes.data(), bytes.size());
+    FORMATETC fmt = Fmt(format);
+    STGMEDIUM medium = {};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = block.Get();
+    return object->SetData(&fmt, &medium, FALSE);
+}
+
+}  // namespace
+
+TEST_F(Replay, TargetStreamsThatCallBackFindNothingMovedOrOverTheLimits)
+{
+    const UINT written = Registered(L"Orvetta Replay Written"), other = Registered(L"Orvetta Replay Other");
+    m_object->Offer(Fmt(CF_UNICODETEXT, TYMED_HGLOBAL | TYMED_ISTREAM), GlobalMedium({'x', 0, 0, 0}));
+    auto replay = CReplayDataObject::ForSnapshot(CaptureAll());
+    ASSERT_EQ(SetBytes(replay.Get(), written, {'a', 'b', 'c'}), S_OK);
+
+    // While a written format is given into a target's stream, the target writes many more
+    // times: what it is given stays what was written.
+    int nestedOk = 0;
+    auto writing = fw::MakeComObject<CallingBackStream>([&] {
+        for (int i = 0; i < 40; ++i) nestedOk += SetBytes(replay.Get(), other, {uint8_t(i)}) == S_OK;
+    });
+    STGMEDIUM here = {};
+    here.tymed = TYMED_ISTREAM;
+    here.pstm = writing.Get();
+    FORMATETC fmt = Fmt(written, TYMED_ISTREAM);
+    EXPECT_EQ(replay->GetDataHere(&fmt, &here), S_OK);
+    EXPECT_EQ(nestedOk, 40);
+    LARGE_INTEGER zero = {};
+    writing->Inner()->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(StreamBytes(writing->Inner()), (std::vector<uint8_t>{'a', 'b', 'c'}));
+
+    // Nearly full; a stream whose reading writes again: the inner write is refused and the
+    // total never passes the limit, so the next write is refused too.
+    const std::vector<uint8_t> whole(CReplayDataObject::kMaxWriteBytes);
+    size_t kept = 3 + 40;
+    while (kept + whole.size() <= CReplayDataObject::kMaxWrittenBytes - 0x80000) {
+        ASSERT_EQ(SetBytes(replay.Get(), other, whole), S_OK);
+        kept += whole.size();
+    }
+    const std::vector<uint8_t> part(CReplayDataObject::kMaxWrittenBytes - kept - 0x10000);
+    HRESULT inner = S_OK;
+    auto reading = fw::MakeComObject<CallingBackStream>([&] { inner = SetBytes(replay.Get(), other, part); });
+    reading->Inner()->Write(part.data(), static_cast<ULONG>(part.size()), nullptr);
+    STGMEDIUM streamMedium = {};
+    streamMedium.tymed = TYMED_ISTREAM;
+    streamMedium.pstm = reading.Get();
+    FORMATETC streamFmt = Fmt(written, TYMED_ISTREAM);
+    EXPECT_EQ(replay->SetData(&streamFmt, &streamMedium, FALSE), S_OK);
+    EXPECT_EQ(inner, E_UNEXPECTED);
+    size_t total = 0;
+    for (const CReplayWrite& write : replay->Writes()) total += write.m_bytes.size();
+    EXPECT_LE(total, CReplayDataObject::kMaxWrittenBytes);
+    EXPECT_EQ(SetBytes(replay.Get(), other, part), E_OUTOFMEMORY);
+
+    // A target that asks to be written into again from inside each write is stopped after
+    // a few levels.
+    int depth = 0, deepest = 0;
+    HRESULT refused = S_OK;
+    fw::ComPtr<CallingBackStream> recursing;
+    recursing = fw::MakeComObject<CallingBackStream>([&] {
+        if (++depth < 3 * CReplayDataObject::kMaxNestedHere) {
+            deepest = std::max(deepest, depth);
+            STGMEDIUM again = {};
+            again.tymed = TYMED_ISTREAM;
+            again.pstm = recursing.Get();
+            FORMATETC text = Fmt(CF_UNICODETEXT, TYMED_ISTREAM);
+            const HRESULT hr = replay->GetDataHere(&text, &again);
+            if (FAILED(hr)) refused = hr;
+        }
+        --depth;
+    });
+    here.pstm = recursing.Get();
+    FORMATETC text = Fmt(CF_UNICODETEXT, TYMED_ISTREAM);
+    EXPECT_EQ(replay->GetDataHere(&text, &here), S_OK);
+    EXPECT_EQ(refused, E_UNEXPECTED);
+    EXPECT_LE(deepest, CReplayDataObject::kMaxNestedHere);
+}
+
+// The source's own enumeration, an exact duplicate included, is offered again as it was,
+// also from the snapshot's file; the duplicate answers as its first.
+TEST_F(Replay, TheSourcesEnumerationWithItsDuplicatesIsOfferedAgain)
+{
+    const UINT html = Registered(L"HTML Format");
+    m_object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'h', 0, 0, 0}));
+    m_object->Offer(Fmt(html), GlobalMedium({'<', 'b', '>'}));
+    m_object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'x', 0, 0, 0}));
+    std::vector<FORMATETC> formats, enumerated;
+    ListFormats(m_source, formats, &enumerated);
+    auto snapshot = std::make_shared<CCBDataArray>();
+    TestProgress progress;
+    snapshot->Capture(m_source, formats, progress);
+    snapshot->RecordEnumeration(enumerated, formats);
+    ASSERT_EQ(snapshot->size(), 2u);
+
+    const std::wstring path = m_dir / L"enumeration.kavilo";
+    ASSERT_TRUE(SaveSnapshotFile(path, CSnapshotInfo(), *snapshot, progress).Done());
+    CSnapshotInfo info;
+    std::shared_ptr<CCBDataArray> opened;
+    ASSERT_TRUE(OpenSnapshotFile(path, info, opened, progress).Done());
+    for (const auto& from : {snapshot, opened}) {
+        auto replay = CReplayDataObject::ForSnapshot(from);
+        const std::vector<FORMATETC> offered = Enumerate(replay.Get());
+        ASSERT_EQ(offered.size(), 3u);
+        EXPECT_EQ(offered[0].cfFormat, CF_UNICODETEXT);
+        EXPECT_EQ(offered[1].cfFormat, html);
+        EXPECT_EQ(offered[2].cfFormat, CF_UNICODETEXT);
+        std::vector<uint8_t> first, duplicate;
+        EXPECT_EQ(Get(replay.Get(), offered[0], &first), S_OK);
+        EXPECT_EQ(Get(replay.Get(), offered[2], &duplicate), S_OK);
+        EXPECT_EQ(duplicate, first);
+        EXPECT_EQ(duplicate, Stored(*(*snapshot)[0]));
+    }
 }

@@ -9,6 +9,7 @@
 #include "capture/CBData_HENHMF.h"
 #include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/SnapshotFile.h"
+#include "capture/bytes/SnapshotManifest.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 #include "tests/TestDataObject.h"
@@ -300,6 +301,48 @@ TEST_F(SnapshotFile, RegisteredFormatsAreRemappedByTheirNames)
     std::shared_ptr<CCBDataArray> opened;
     ASSERT_TRUE(OpenSnapshotFile(m_path, info, opened, progress).Done());
     EXPECT_EQ((*opened)[0]->m_fmt.cfFormat, ::RegisterClipboardFormatW(L"Orvetta Remapped"));
+}
+
+// Registered names last until logoff: a file that is refused registers none of its own.
+TEST_F(SnapshotFile, FormatNamesAreRegisteredOnlyOnceTheWholeFileWasRead)
+{
+    const std::shared_ptr<CCBDataArray> captured = CaptureEverything();
+    TestProgress progress;
+    ASSERT_TRUE(SaveSnapshotFile(m_path, m_info, *captured, progress).Done());
+    const std::string unseen = "Orvetta Unseen " + std::to_string(::GetTickCount64());
+    ChangeFile([&unseen](nlohmann::json& m, IStorage* s) {
+        m["entries"][1]["format"]["name"] = unseen;
+        for (auto& e : m["entries"])
+            if (e["kind"] == "CCBData_HBITMAP") {
+                const std::string name = e["bits"]["stream"];
+                const std::wstring wide(name.begin(), name.end());
+                s->DestroyElement(wide.c_str());
+                AddStream(s, wide.c_str(), std::vector<uint8_t>(e["bits"]["size"].get<size_t>(), 0xFF));
+            }
+    });
+    // Numbers are handed out in turn: a name registered in between would leave a gap.
+    const std::wstring probe(unseen.begin(), unseen.end());
+    const UINT before = ::RegisterClipboardFormatW((probe + L" before").c_str());
+    CSnapshotInfo info;
+    std::shared_ptr<CCBDataArray> opened;
+    const SnapshotFileResult read = OpenSnapshotFile(m_path, info, opened, progress);
+    EXPECT_EQ(read.status, SnapshotFileStatus::Failed);
+    EXPECT_EQ(::RegisterClipboardFormatW((probe + L" after").c_str()), before + 1);
+
+    // More distinct names than any clipboard offers: refused, and the reason given.
+    ChangeFile([](nlohmann::json& m, IStorage*) {
+        const nlohmann::json entry = m["entries"][1];
+        for (size_t i = 0; i <= kMaxManifestFormatNames; ++i) {
+            nlohmann::json more = entry;
+            more.erase("data");
+            more["format"]["name"] = "Orvetta Many " + std::to_string(i);
+            m["entries"].push_back(more);
+        }
+        m["entryCount"] = m["entryCount"].get<size_t>() + kMaxManifestFormatNames + 1;
+    });
+    const SnapshotFileResult many = OpenSnapshotFile(m_path, info, opened, progress);
+    EXPECT_EQ(many.status, SnapshotFileStatus::Failed);
+    EXPECT_NE(many.message.find(L"登録形式名が多すぎます（上限 1000 種類）"), std::wstring::npos);
 }
 
 TEST_F(SnapshotFile, FilesThatDoNotMatchTheirManifestAreRefusedAndNothingIsKept)

@@ -29,6 +29,8 @@ SnapshotManifest Sample()
     m.taken = "2026-12-08T07:50:37Z";
     m.how = "paste";
     m.offered = {"CF_UNICODETEXT", "\"HTML Format\""};
+    m.allowedEffects = 5;
+    m.enumeration = {0, 1, 0, 7};
 
     ManifestEntry text = Entry(ManifestKind::Generic, "");
     text.size = 24;
@@ -93,6 +95,8 @@ TEST(SnapshotManifest, WhatIsWrittenReadsBackTheSame)
     EXPECT_EQ(m.taken, sample.taken);
     EXPECT_EQ(m.how, "paste");
     EXPECT_EQ(m.offered, sample.offered);
+    EXPECT_EQ(m.allowedEffects, std::optional<uint32_t>(5));
+    EXPECT_EQ(m.enumeration, sample.enumeration);
     ASSERT_EQ(m.entries.size(), 8u);
     EXPECT_EQ(m.entries[0].rows, sample.entries[0].rows);
     EXPECT_EQ(m.entries[0].codePage, -1);
@@ -136,8 +140,12 @@ TEST(SnapshotManifest, UnknownMembersAreIgnoredAndAbsentOnesTakeTheirDefaults)
     j["entries"][0]["colour"] = {1, 2};
     j["entries"][0].erase("rows");
     j["entries"][0].erase("codePage");
+    j.erase("allowedEffects");
+    j.erase("enumeration");
     const ManifestReadResult read = ReadSnapshotManifest(j.dump());
     ASSERT_TRUE(read.ok) << read.problem;
+    EXPECT_FALSE(read.manifest.allowedEffects);
+    EXPECT_TRUE(read.manifest.enumeration.empty());
     EXPECT_TRUE(read.manifest.entries[0].rows.empty());
     EXPECT_EQ(read.manifest.entries[0].codePage, -10);
 }
@@ -186,6 +194,11 @@ TEST(SnapshotManifest, EveryMismatchIsRefusedWithWhatIsWrong)
         {"bits far too large", [](Json& j) { j["entries"][4]["bits"]["size"] = kMaxGdiBytes + 1; },
          "entries[4].bits.size"},
         {"children not a list", [](Json& j) { j["entries"][3]["children"] = "none"; }, "entries[3].children"},
+        {"allowed effects in words", [](Json& j) { j["allowedEffects"] = "copy"; }, "allowedEffects"},
+        {"enumeration past the entries", [](Json& j) { j["enumeration"][1] = 8; }, "enumeration[1]"},
+        {"enumeration not a list", [](Json& j) { j["enumeration"] = 0; }, "enumeration"},
+        {"enumeration too long", [](Json& j) { j["enumeration"] = std::vector<int>(kMaxManifestEnumeration + 1, 0); },
+         "enumeration"},
     };
     for (const Case& c : cases) {
         Json j = SampleJson();
@@ -273,4 +286,33 @@ TEST(SnapshotManifest, OwnerIsOptionalAndEachOfItsMembersMayBeUnknown)
         EXPECT_FALSE(refused.ok) << bad.dump();
         EXPECT_NE(refused.problem.find("owner"), std::string::npos) << refused.problem;
     }
+}
+
+// Bounds a real capture never reaches: distinct registered names and strings.
+TEST(SnapshotManifest, NamesEntriesAndRowsAreBounded)
+{
+    auto named = [](size_t distinct, size_t entries) {
+        SnapshotManifest m;
+        for (size_t i = 0; i < entries; ++i) {
+            ManifestEntry e = Entry(ManifestKind::Generic, "");
+            e.format.number = 0xC000;
+            e.format.name = "name " + std::to_string(i % distinct);
+            m.entries.push_back(std::move(e));
+        }
+        return WriteSnapshotManifest(m);
+    };
+    // The same names used again and again count once.
+    EXPECT_TRUE(ReadSnapshotManifest(named(kMaxManifestFormatNames, 3 * kMaxManifestFormatNames)).ok);
+    const ManifestReadResult names =
+        ReadSnapshotManifest(named(kMaxManifestFormatNames + 1, kMaxManifestFormatNames + 1));
+    EXPECT_FALSE(names.ok);
+    EXPECT_NE(names.problem.find("登録形式名が多すぎます（上限 1000 種類）"), std::string::npos) << names.problem;
+
+    // Empty rows, the cheapest strings a manifest can list.
+    Json rows = SampleJson();
+    rows["entries"][0]["rows"] = Json::array();
+    for (uint64_t i = 0; i <= kMaxManifestStrings; ++i) rows["entries"][0]["rows"].push_back("");
+    const ManifestReadResult strings = ReadSnapshotManifest(rows.dump());
+    EXPECT_FALSE(strings.ok);
+    EXPECT_NE(strings.problem.find("文字列"), std::string::npos) << strings.problem;
 }
