@@ -49,15 +49,36 @@ HTREEITEM CLeftView::InsertEntry(const CCBData& entry, HTREEITEM parent)
     // The snapshot keeps the entry alive; the tree is rebuilt whenever it is replaced.
     insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
     insert.item.iImage = insert.item.iSelectedImage = entry.m_treeIcon;
+    if (entry.m_children && !entry.m_children->empty()) {
+        // The button shows before the children are there: they go in when it is expanded.
+        insert.item.mask |= TVIF_CHILDREN;
+        insert.item.cChildren = 1;
+    }
     return TreeView_InsertItem(m_hwnd, &insert);
 }
 
 void CLeftView::AddEntries(const CCBDataArray& snapshot, HTREEITEM parent)
 {
-    for (const auto& entry : snapshot) {
-        HTREEITEM item = InsertEntry(*entry, parent);
-        if (entry->m_children) AddEntries(*entry->m_children, item);
+    // One level only: a container's children are inserted when it is first expanded, so
+    // that a snapshot of a million entries shows at once.
+    const bool many = snapshot.size() > 64;
+    if (many) ::SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
+    for (const auto& entry : snapshot) InsertEntry(*entry, parent);
+    if (many) {
+        ::SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(m_hwnd, nullptr, TRUE);
     }
+}
+
+void CLeftView::AddChildrenOnce(HTREEITEM item)
+{
+    if (TreeView_GetChild(m_hwnd, item)) return;  // expanded before, or filled by its owner
+    TVITEMW tv = {};
+    tv.mask = TVIF_PARAM;
+    tv.hItem = item;
+    if (!TreeView_GetItem(m_hwnd, &tv) || !tv.lParam) return;
+    const auto* entry = reinterpret_cast<const CCBData*>(tv.lParam);
+    if (entry->m_children) AddEntries(*entry->m_children, item);
 }
 
 void CLeftView::ShowWriteBack()
@@ -151,6 +172,12 @@ bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
         const DWORD button = header->code == TVN_BEGINDRAGW ? MK_LBUTTON : MK_RBUTTON;
         if (drag->itemNew.hItem != m_writeBackItem) ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
         result = 0;
+        return true;
+    }
+    if (header->code == TVN_ITEMEXPANDINGW) {
+        const auto* expanding = reinterpret_cast<NMTREEVIEWW*>(header);
+        if (expanding->action & TVE_EXPAND) AddChildrenOnce(expanding->itemNew.hItem);
+        result = 0;  // let it expand
         return true;
     }
     if (header->code != TVN_SELCHANGEDW) return false;
