@@ -4,13 +4,14 @@
 // console's (a silent progress, then the JSON report), alternating, in the same run.
 // Prints the medians and their ratio, and where the window's time goes: the capture with
 // the progress dialog, the same with its item text left alone, and the tree's rebuild.
-//   window_walk_bench.exe [--names N] [--rounds R]
+//   window_walk_bench.exe [--names N] [--rounds R] [--only window|console|bound]
 #include "app/CopyingDialog.h"
 #include "app/KaviloApp.h"
 #include "app/SnapshotReport.h"
 #include "capture/CBData.h"
 #include "capture/CBDataArray.h"
 #include "capture/CaptureProgress.h"
+#include "capture/CaptureSettings.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 #include "framework/Profile.h"
@@ -21,11 +22,13 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -147,9 +150,11 @@ int wmain(int argc, wchar_t** argv)
 {
     size_t names = 100000;
     int rounds = 3;
+    std::wstring only;  // "window" or "console": that path alone, for a profiler
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::wcscmp(argv[i], L"--names") == 0) names = std::wcstoul(argv[i + 1], nullptr, 10);
         if (std::wcscmp(argv[i], L"--rounds") == 0) rounds = static_cast<int>(std::wcstol(argv[i + 1], nullptr, 10));
+        if (std::wcscmp(argv[i], L"--only") == 0) only = argv[i + 1];
     }
     if (rounds < 1) rounds = 1;
     fw::MessageBoxRecorder boxes;
@@ -164,6 +169,44 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     CKaviloDoc& document = *app.GetDocument();
+    if (only == L"bound") {
+        // A 16 MiB list (8.4 million names) against the entry bound lowered to `names`: the
+        // capture ends after the bound's items, and memory follows the bound, not the list.
+        CaptureSettings().m_maxEntries = names;
+        const std::vector<BYTE> huge = OneLetterDrop((16u << 20) / 2 - 16, letter);
+        COleDataObject object;
+        AttachSource(object, huge);
+        const auto start = std::chrono::steady_clock::now();
+        auto snapshot = std::make_shared<CCBDataArray>();
+        std::vector<FORMATETC> formats;
+        ListFormats(object, formats);
+        SilentProgress progress;
+        snapshot->Capture(object, formats, progress);
+        const double t = Seconds(start);
+        std::printf("%zu names against a bound of %zu entries: %.3f s, %zu entries, peak working set %.1f MiB\n",
+                    (huge.size() - sizeof(DROPFILES)) / 2, names, t, CountEntries(*snapshot), PeakWorkingSetMiB());
+        if (!snapshot->empty() && !(*snapshot)[0]->m_properties.empty())
+            std::printf("  %s\n", ToUtf8((*snapshot)[0]->m_properties.back()).c_str());
+        app.ExitInstance();
+        return 0;
+    }
+    if (!only.empty()) {
+        static std::map<UINT, int> seen;
+        HHOOK hook = ::SetWindowsHookExW(
+            WH_GETMESSAGE,
+            [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                if (code == HC_ACTION && wParam == PM_REMOVE) ++seen[reinterpret_cast<MSG*>(lParam)->message];
+                return ::CallNextHookEx(nullptr, code, wParam, lParam);
+            },
+            nullptr, ::GetCurrentThreadId());
+        const double t = only == L"window" ? Window(document, drop) : Console(drop);
+        ::UnhookWindowsHookEx(hook);
+        std::printf("%ls alone: %.3f s\n", only.c_str(), t);
+        for (const auto& [message, count] : seen) std::printf("  message 0x%04x: %d\n", message, count);
+        document.ReleaseSnapshot();
+        app.ExitInstance();
+        return 0;
+    }
     std::vector<double> console, window;
     for (int i = 0; i < rounds; ++i) {
         if (i % 2 == 0) {
@@ -189,7 +232,18 @@ int wmain(int argc, wchar_t** argv)
     const double tree = Seconds(start);
     std::printf("  capture: progress dialog %.3f s, dialog without item text %.3f s, no dialog %.3f s\n", withDialog,
                 textless, silent);
-    std::printf("  tree rebuilt from the snapshot %.3f s\n", tree);
+    HWND treeWindow = app.GetMainFrame()->GetLeftView().GetSafeHwnd();
+    HTREEITEM dropItem = TreeView_GetChild(treeWindow, TreeView_GetRoot(treeWindow));
+    const auto expandStart = std::chrono::steady_clock::now();
+    TreeView_Expand(treeWindow, dropItem, TVE_EXPAND);
+    ::UpdateWindow(treeWindow);
+    const double expand = Seconds(expandStart);
+    size_t items = 0;
+    for (HTREEITEM child = TreeView_GetChild(treeWindow, dropItem); child;
+         child = TreeView_GetNextSibling(treeWindow, child))
+        ++items;
+    std::printf("  tree rebuilt from the snapshot %.3f s; the drop's %zu items expanded in %.3f s\n", tree, items,
+                expand);
     std::printf("  peak working set %.1f MiB\n", PeakWorkingSetMiB());
     document.ReleaseSnapshot();
     app.ExitInstance();
