@@ -29,6 +29,7 @@ void CCopyingDialog::Open()
 void CCopyingDialog::Close()
 {
     m_itemTextTimer.Stop();
+    m_itemControl = nullptr;
     HWND main = fw::GetMainWindow();
     if (main) ::EnableWindow(main, TRUE);
     DestroyWindow();
@@ -37,7 +38,8 @@ void CCopyingDialog::Close()
 
 void CCopyingDialog::SetItemText(const std::wstring& text)
 {
-    if (!GetDlgItem(IDC_COPYING_ITEM)) {
+    // The control is looked up once: finding a child window asks the window manager each time.
+    if (!m_itemControl || !::IsWindow(m_itemControl)) {
         m_pendingItemText = text;
         return;
     }
@@ -54,7 +56,7 @@ void CCopyingDialog::ShowItemText(const std::wstring& text)
 {
     m_itemTextTimer.Stop();
     m_itemTextPending = false;
-    SetDlgItemText(IDC_COPYING_ITEM, text);
+    ::SetWindowTextW(m_itemControl, text.c_str());
     m_itemTextShownAt = ::GetTickCount64();
 }
 
@@ -73,6 +75,7 @@ bool CCopyingDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM, INT_PTR& result)
 
 BOOL CCopyingDialog::OnInitDialog()
 {
+    m_itemControl = GetDlgItem(IDC_COPYING_ITEM);
     SetDlgItemText(IDC_COPYING_ITEM, m_pendingItemText);
     return TRUE;
 }

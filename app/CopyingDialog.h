@@ -40,5 +40,6 @@ private:
     int m_stopRequested = 0;
     bool m_itemTextPending = false;  // m_pendingItemText waits for the timer
     ULONGLONG m_itemTextShownAt = 0;
+    HWND m_itemControl = nullptr;  // control 1014 once the dialog exists
     fw::Timer m_itemTextTimer;
 };
