@@ -5,6 +5,7 @@
 
 #include "capture/CaptureProgress.h"
 #include "framework/Dialog.h"
+#include "framework/WindowResources.h"
 
 #include <string>
 
@@ -16,7 +17,12 @@ public:
 
     void Open() override;
     void Close() override;
+    // Shown at once when the last text went up at least kItemTextInterval ago; otherwise
+    // kept and shown when the interval is over (a timer), so that a walk of a million
+    // items does not spend its time redrawing the text, and the item the capture is busy
+    // with is the one on screen.
     void SetItemText(const std::wstring& text) override;
+    static constexpr UINT kItemTextInterval = 50;  // milliseconds
     BOOL IsStopRequested() const override { return m_stopRequested; }
     HWND GetDialogWindow() const override { return GetSafeHwnd(); }
     // What Stop does, for a caller other than the button (the main window closing).
@@ -26,9 +32,16 @@ protected:
     BOOL OnInitDialog() override;
     // Stop, Esc and the close box: the first one asks the capture to stop.
     void OnCancel() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
+    void ShowItemText(const std::wstring& text);
+
     std::wstring m_status;
     std::wstring m_pendingItemText;
     int m_stopRequested = 0;
+    bool m_itemTextPending = false;  // m_pendingItemText waits for the timer
+    ULONGLONG m_itemTextShownAt = 0;
+    HWND m_itemControl = nullptr;  // control 1014 once the dialog exists
+    fw::Timer m_itemTextTimer;
 };

@@ -12,6 +12,22 @@ namespace {
 
 constexpr UINT kStartDrag = WM_APP + 1;
 
+// Whether `entry` lies anywhere below `container`.
+bool HoldsEntry(const CCBData& container, const CCBData* entry)
+{
+    std::vector<const CCBDataArray*> pending;
+    if (container.m_children) pending.push_back(container.m_children.get());
+    while (!pending.empty()) {
+        const CCBDataArray* list = pending.back();
+        pending.pop_back();
+        for (const std::shared_ptr<CCBData>& child : *list) {
+            if (child.get() == entry) return true;
+            if (child && child->m_children) pending.push_back(child->m_children.get());
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 CLeftView::~CLeftView()
@@ -51,15 +67,36 @@ HTREEITEM CLeftView::InsertEntry(const CCBData& entry, HTREEITEM parent)
     // The snapshot keeps the entry alive; the tree is rebuilt whenever it is replaced.
     insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
     insert.item.iImage = insert.item.iSelectedImage = entry.m_treeIcon;
+    if (entry.m_children && !entry.m_children->empty()) {
+        // The button shows before the children are there: they go in when it is expanded.
+        insert.item.mask |= TVIF_CHILDREN;
+        insert.item.cChildren = 1;
+    }
     return TreeView_InsertItem(m_hwnd, &insert);
 }
 
 void CLeftView::AddEntries(const CCBDataArray& snapshot, HTREEITEM parent)
 {
-    for (const auto& entry : snapshot) {
-        HTREEITEM item = InsertEntry(*entry, parent);
-        if (entry->m_children) AddEntries(*entry->m_children, item);
+    // One level only: a container's children are inserted when it is first expanded, so
+    // that a snapshot of a million entries shows at once.
+    const bool many = snapshot.size() > 64;
+    if (many) ::SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
+    for (const auto& entry : snapshot) InsertEntry(*entry, parent);
+    if (many) {
+        ::SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(m_hwnd, nullptr, TRUE);
     }
+}
+
+void CLeftView::AddChildrenOnce(HTREEITEM item)
+{
+    if (TreeView_GetChild(m_hwnd, item)) return;  // expanded before, or filled by its owner
+    TVITEMW tv = {};
+    tv.mask = TVIF_PARAM;
+    tv.hItem = item;
+    if (!TreeView_GetItem(m_hwnd, &tv) || !tv.lParam) return;
+    const auto* entry = reinterpret_cast<const CCBData*>(tv.lParam);
+    if (entry->m_children) AddEntries(*entry->m_children, item);
 }
 
 void CLeftView::ShowWriteBack()
@@ -130,6 +167,11 @@ bool CLeftView::SelectEntry(const CCBData* entry)
                 }
                 return true;
             }
+            // A container's children go into the tree when it is first expanded: they are
+            // added on the way to an entry below it, and only there.
+            const auto* container = reinterpret_cast<const CCBData*>(item.lParam);
+            if (container && !HoldsEntry(*container, entry)) continue;
+            if (container) AddChildrenOnce(at);
             if (HTREEITEM child = TreeView_GetChild(m_hwnd, at)) pending.push_back(child);
         }
     }
@@ -209,6 +251,12 @@ bool CLeftView::OnNotifyReflect(NMHDR* header, LRESULT& result)
         if (drag->itemNew.hItem != m_writeBackItem && KeptIndexOf(drag->itemNew.hItem) < 0)
             ::PostMessageW(m_hwnd, kStartDrag, button, drag->itemNew.lParam);
         result = 0;
+        return true;
+    }
+    if (header->code == TVN_ITEMEXPANDINGW) {
+        const auto* expanding = reinterpret_cast<NMTREEVIEWW*>(header);
+        if (expanding->action & TVE_EXPAND) AddChildrenOnce(expanding->itemNew.hItem);
+        result = 0;  // let it expand
         return true;
     }
     if (header->code != TVN_SELCHANGEDW) return false;

@@ -38,7 +38,10 @@ protected:
 
 private:
     HTREEITEM InsertEntry(const CCBData& entry, HTREEITEM parent);
+    // The entries of one level below `parent`; containers show a button and get their
+    // children from AddChildrenOnce when first expanded (TVN_ITEMEXPANDING).
     void AddEntries(const CCBDataArray& snapshot, HTREEITEM parent);
+    void AddChildrenOnce(HTREEITEM item);
     // Adds the write-back item below the root, or its entries not shown yet.
     void ShowWriteBack();
     HTREEITEM InsertRoot(const std::wstring& title);

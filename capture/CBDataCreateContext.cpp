@@ -1,7 +1,8 @@
 #include "capture/CBDataCreateContext.h"
 
-#include "capture/bytes/AbortText.h"
 #include "capture/CaptureSettings.h"
+#include "capture/bytes/AbortText.h"
+#include "capture/bytes/EntryBound.h"
 
 CCBDataCreateContext::~CCBDataCreateContext()
 {
@@ -28,4 +29,20 @@ BOOL CCBDataCreateContext::PumpMessages()
 std::wstring CCBDataCreateContext::GetAbortText() const
 {
     return MakeAbortText(CaptureSettings().m_subDirSizeLimit, m_collectedBytes);
+}
+
+void CCBDataCreateContext::BeginFormat()
+{
+    m_collectedBytes = 0;
+    m_leftOutItems = 0;
+    m_leftOutAtLeast = false;
+    m_leftOutContainers = false;
+}
+
+std::wstring CCBDataCreateContext::GetEntryBoundText() const
+{
+    const uint64_t bound = CaptureSettings().m_maxEntries;
+    if (m_leftOutItems > 0) return MakeEntryBoundText(bound, m_leftOutItems, m_leftOutAtLeast);
+    if (m_leftOutContainers) return MakeEntryBoundAbortText(bound);
+    return std::wstring();
 }

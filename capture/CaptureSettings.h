@@ -3,6 +3,8 @@
 // code reads them here rather than reaching up into the application.
 #pragma once
 
+#include "capture/bytes/EntryBound.h"
+
 #include <cstdint>
 
 struct IWICImagingFactory2;
@@ -14,6 +16,9 @@ struct CCaptureSettings {
     int32_t m_howToGetShellIDList = 0;
     // The process's imaging factory (borrowed; owned by the application object), or null.
     IWICImagingFactory2* m_wicFactory = nullptr;
+    // Entries one snapshot holds at most, captured or opened from a file. Fixed; not a
+    // registry setting (tests lower it).
+    uint64_t m_maxEntries = kMaxSnapshotEntries;
 };
 
 CCaptureSettings& CaptureSettings();

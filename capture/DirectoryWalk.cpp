@@ -1,10 +1,14 @@
 // Directories on disk and lists of dropped files: files are copied, directories entered
 // in the second phase.
+#include "capture/CaptureSettings.h"
 #include "capture/ContainerWalk.h"
 #include "capture/MediumImport.h"
 #include "capture/WalkPhases.h"
 #include "capture/bytes/DropFiles.h"
 #include "capture/bytes/TempNames.h"
+
+#include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -45,6 +49,16 @@ void WalkDirectory(CCBDataArray& children, CCBDataCreateContext* context, const 
             const std::wstring name = found.cFileName;
             if (StepItem(context, name)) break;
             if (name == L"." || name == L"..") continue;
+            if (AtEntryBound(context)) {
+                LeaveOutRest(context, [&find, &found] {
+                    // "." and ".." are no items.
+                    while (::FindNextFileW(find.Get(), &found))
+                        if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0)
+                            return true;
+                    return false;
+                });
+                break;
+            }
             std::shared_ptr<CCBData> child;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 child = MakePlaceholder(L"ディレクトリ");
@@ -65,10 +79,19 @@ void WalkDropFiles(CCBDataArray& children, CCBDataCreateContext* context, const 
 {
     if (!context) return;
     WalkLevel level(context);
-    const NameList list = ReadDropFiles(dropFiles.data(), dropFiles.size());
+    // Names past the room left under the entry bound are only counted.
+    const uint64_t bound = CaptureSettings().m_maxEntries;
+    const uint64_t room = context->m_entryCount < bound ? bound - context->m_entryCount : 0;
+    const NameList list =
+        ReadDropFiles(dropFiles.data(), dropFiles.size(), static_cast<size_t>(std::min<uint64_t>(room, SIZE_MAX)));
     bool stopped = false;
-    for (const ByteRange& range : list.names) {
-        const std::wstring path = NameText(dropFiles, range, list.wide);
+    for (size_t i = 0; i < list.count; ++i) {
+        if (i >= list.names.size() || AtEntryBound(context)) {
+            LeaveOut(context, list.count - i);
+            stopped = true;
+            break;
+        }
+        const std::wstring path = NameText(dropFiles, list.names[i], list.wide);
         if (StepItem(context, path)) {
             stopped = true;
             break;
@@ -86,7 +109,13 @@ void WalkDropFiles(CCBDataArray& children, CCBDataCreateContext* context, const 
         AppendChild(children, context, std::move(child));
     }
     // The rest of the list cannot be read without reading past the data.
-    if (list.damaged && !stopped) AppendChild(children, context, MakeErrorEntry(L"ファイル名を取得できません。"));
+    if (list.damaged && !stopped) {
+        if (AtEntryBound(context)) {
+            LeaveOut(context, 1);
+        } else {
+            AppendChild(children, context, MakeErrorEntry(L"ファイル名を取得できません。"));
+        }
+    }
     DescendPlaceholders(children, context,
                         [context](CCBData& placeholder) { return EnterDirectory(context, placeholder.m_name); });
 }

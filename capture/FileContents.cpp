@@ -5,6 +5,7 @@
 #include "capture/CBData.h"
 #include "capture/CBDataCreateContext.h"
 #include "capture/CBData_FileDescriptor.h"
+#include "capture/CaptureSettings.h"
 #include "capture/FileContentsPass.h"
 #include "capture/FormatCatalogue.h"
 #include "capture/MediumImport.h"
@@ -16,10 +17,15 @@ void CCBDataArray::ImportFileContents(CCBDataCreateContext* context, const std::
     for (size_t i = 0; i < fileNames.size(); ++i) {
         if (context->m_progress) context->m_progress->SetItemText(fileNames[i]);
         if (context->PumpMessages()) return;
+        if (context->m_entryCount >= CaptureSettings().m_maxEntries) {
+            context->m_leftOutItems += fileNames.size() - i;
+            return;
+        }
         FORMATETC fmt = fileContents;
         fmt.lindex = static_cast<LONG>(i);
         // Each file counts alone against the size limit.
         context->m_collectedBytes = 0;
+        ++context->m_entryCount;
         std::shared_ptr<CCBData> child = ImportMedium(context, fmt);
         child->m_name = fileNames[i];
         push_back(std::move(child));
@@ -48,6 +54,9 @@ void ImportFileContentsPass(CCBDataArray& snapshot, CCBDataCreateContext& contex
         CCBData_FileDescriptor* descriptor = wide ? wide : ansi;
         if (!descriptor) continue;
         entry->m_children = std::make_shared<CCBDataArray>();
+        context.BeginFormat();
         entry->m_children->ImportFileContents(&context, descriptor->FileNames, entry->m_fmt);
+        const std::wstring bound = context.GetEntryBoundText();
+        if (!bound.empty()) entry->m_properties.push_back(bound);
     }
 }

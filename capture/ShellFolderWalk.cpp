@@ -115,6 +115,16 @@ void WalkShellFolder(CCBDataArray& children, CCBDataCreateContext* context, IShe
         if (hr != S_OK || fetched != 1) break;
         const std::wstring name = DisplayName(folder, item.get(), SHGDN_INFOLDER | SHGDN_FORPARSING).value_or(L"");
         if (StepItem(context, name)) break;
+        if (AtEntryBound(context)) {
+            LeaveOutRest(context, [&items] {
+                LPITEMIDLIST more = nullptr;
+                ULONG got = 0;
+                const HRESULT result = items->Next(1, &more, &got);
+                fw::UniqueIdList owner(more);
+                return result == S_OK && got == 1;
+            });
+            break;
+        }
         std::shared_ptr<CCBData> child = ImportShellItem(context, folder, item.get(), false);
         child->m_name = name;
         child->m_displayName = DisplayName(folder, item.get(), SHGDN_NORMAL).value_or(L"");
@@ -131,8 +141,12 @@ void WalkShellIDList(CCBDataArray& children, CCBDataCreateContext* context, IShe
     if (!context || !parent) return;
     WalkLevel level(context);
     const bool tryStorage = CaptureSettings().m_howToGetShellIDList == 1;
-    for (const CidaLayout::Item& listed : items) {
-        fw::UniqueIdList item = CopyIdList(cida, listed.idList);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (AtEntryBound(context)) {
+            LeaveOut(context, items.size() - i);
+            break;
+        }
+        fw::UniqueIdList item = CopyIdList(cida, items[i].idList);
         if (!item) throw std::bad_alloc();
         const std::wstring name =
             DisplayName(parent, item.get(), SHGDN_INFOLDER | SHGDN_FORPARSING).value_or(L"(取得できません)");

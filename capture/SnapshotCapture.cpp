@@ -189,6 +189,8 @@ void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>&
     CCBDataCreateContext context;
     context.m_source = &source;
     context.m_progress = &progress;
+    // Every format has its top-level entry; walks fill the room the bound leaves.
+    context.m_entryCount = formats.size();
     bool stopped = false;
     // While a call to the source is pending, the progress window stays alive and its
     // Stop cancels the call (where the runtime can; elsewhere the call is left to return
@@ -214,13 +216,16 @@ void CCBDataArray::Capture(COleDataObject& source, const std::vector<FORMATETC>&
                 stopped = true;
                 break;
             }
-            context.m_collectedBytes = 0;
+            context.BeginFormat();
             std::shared_ptr<CCBData> entry = CreateEntry(&context, fmt);
             if (!entry) {
                 entry = std::make_shared<CCBData>();
                 entry->m_fmt = fmt;
                 entry->m_properties.push_back(L"エラー\t取り込みできませんでした。");
             }
+            // A walk stopped at the entry bound; the next format is still taken.
+            const std::wstring bound = context.GetEntryBoundText();
+            if (!bound.empty()) entry->m_properties.push_back(bound);
             push_back(entry);
         }
 

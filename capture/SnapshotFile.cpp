@@ -8,9 +8,11 @@
 #include "capture/CBData_HBITMAP.h"
 #include "capture/CBData_HENHMF.h"
 #include "capture/CBData_HMETAFILEPICT.h"
+#include "capture/CaptureSettings.h"
 #include "capture/ContainerWalk.h"
 #include "capture/TempStore.h"
 #include "capture/bytes/DibLayout.h"
+#include "capture/bytes/EntryBound.h"
 #include "capture/bytes/SnapshotManifest.h"
 #include "framework/CoTaskMem.h"
 #include "framework/Format.h"
@@ -559,6 +561,13 @@ private:
     std::vector<std::pair<std::shared_ptr<CCBData>, std::string>> m_named;  // entries and their format names
 };
 
+uint64_t CountEntries(const std::vector<ManifestEntry>& entries)
+{
+    uint64_t count = entries.size();
+    for (const ManifestEntry& e : entries) count += CountEntries(e.children);
+    return count;
+}
+
 // The folder part of a path, for a sibling file; "." for a bare name.
 std::wstring FolderOf(const std::wstring& path)
 {
@@ -687,6 +696,11 @@ SnapshotFileResult OpenSnapshotFile(const std::wstring& path, CSnapshotInfo& inf
     }
     const ManifestReadResult manifest = ReadSnapshotManifest(text);
     if (!manifest.ok) return failed(Wide(manifest.problem));
+    // The same bound as a capture's, before anything is copied.
+    const uint64_t entries = CountEntries(manifest.manifest.entries);
+    if (entries > CaptureSettings().m_maxEntries)
+        return failed(L"エントリが多すぎます（" + GroupDigits(entries) + L"個。上限は" +
+                      GroupDigits(CaptureSettings().m_maxEntries) + L"個です）。");
 
     SnapshotReader reader(storage.Get(), progress);
     auto opened = std::make_shared<CCBDataArray>();

@@ -55,6 +55,16 @@ void WalkStorage(CCBDataArray& children, CCBDataCreateContext* context, IStorage
         fw::UniqueCoTaskMem<wchar_t> nameOwner(stat.pwcsName);
         const std::wstring name = stat.pwcsName ? stat.pwcsName : L"";
         if (StepItem(context, name)) break;
+        if (AtEntryBound(context)) {
+            LeaveOutRest(context, [&elements] {
+                STATSTG more = {};
+                ULONG got = 0;
+                if (elements->Next(1, &more, &got) != S_OK || got != 1) return false;
+                ::CoTaskMemFree(more.pwcsName);
+                return true;
+            });
+            break;
+        }
         std::shared_ptr<CCBData> child;
         switch (stat.type) {
             case STGTY_STORAGE:

@@ -4,6 +4,7 @@
 #include "capture/ContainerWalk.h"
 #include "capture/MediumImport.h"
 #include "capture/bytes/AbortText.h"
+#include "capture/bytes/EntryBound.h"
 
 #include <climits>
 
@@ -34,6 +35,35 @@ void AppendChild(CCBDataArray& children, CCBDataCreateContext* context, std::sha
 {
     context->m_collectedBytes = SaturatingAdd(context->m_collectedBytes, child->m_dataSize);
     children.push_back(std::move(child));
+    ++context->m_entryCount;
+}
+
+bool AtEntryBound(const CCBDataCreateContext* context)
+{
+    return context->m_entryCount >= CaptureSettings().m_maxEntries;
+}
+
+void LeaveOut(CCBDataCreateContext* context, uint64_t items, bool atLeast)
+{
+    context->m_leftOutItems = SaturatingAdd(context->m_leftOutItems, items);
+    if (atLeast) context->m_leftOutAtLeast = true;
+}
+
+void LeaveOutRest(CCBDataCreateContext* context, const std::function<bool()>& next)
+{
+    const uint64_t cap = CaptureSettings().m_maxEntries;
+    uint64_t rest = 1;  // the item in hand
+    bool ended = false;
+    while (rest < cap) {
+        // A source that never ends its enumeration still lets the user stop.
+        if (rest % 4096 == 0 && context->PumpMessages()) break;
+        if (!next()) {
+            ended = true;
+            break;
+        }
+        ++rest;
+    }
+    LeaveOut(context, rest, !ended);
 }
 
 void DescendPlaceholders(CCBDataArray& children, CCBDataCreateContext* context,
@@ -42,12 +72,22 @@ void DescendPlaceholders(CCBDataArray& children, CCBDataCreateContext* context,
     for (auto& child : children) {
         if (!child->m_pendingWalk) continue;
         const bool stopped = StepItem(context, child->m_name);
+        const bool bound = AtEntryBound(context);
         const bool tooDeep = context->m_walkDepth >= kMaxWalkDepth;
-        if (stopped || tooDeep || IsOverSizeLimit(CaptureSettings().m_subDirSizeLimit, context->m_collectedBytes)) {
+        if (stopped || bound || tooDeep ||
+            IsOverSizeLimit(CaptureSettings().m_subDirSizeLimit, context->m_collectedBytes)) {
             child->m_subFolder.Reset();
             child->m_subStorage.Reset();
-            // The depth limit is no stop of the user's nor the size limit: it says so.
-            child->m_properties.push_back(!stopped && tooDeep ? MakeTooDeepText() : context->GetAbortText());
+            // The entry bound and the depth limit are no stop of the user's nor the size
+            // limit: they say so.
+            if (stopped) {
+                child->m_properties.push_back(context->GetAbortText());
+            } else if (bound) {
+                child->m_properties.push_back(MakeEntryBoundAbortText(CaptureSettings().m_maxEntries));
+                context->m_leftOutContainers = true;
+            } else {
+                child->m_properties.push_back(tooDeep ? MakeTooDeepText() : context->GetAbortText());
+            }
             continue;
         }
         std::shared_ptr<CCBData> entered = enter(*child);

@@ -1,6 +1,6 @@
 #include "capture/bytes/DropFiles.h"
 
-NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide)
+NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide, size_t maxNames)
 {
     NameList list;
     list.wide = wide;
@@ -16,7 +16,8 @@ NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide
         const bool nul = wide ? (data[pos] == 0 && data[pos + 1] == 0) : data[pos] == 0;
         if (nul) {
             if (pos == start) return list;  // the empty name ends the list
-            list.names.push_back({start, pos - start});
+            if (list.names.size() < maxNames) list.names.push_back({start, pos - start});
+            ++list.count;
             start = pos + unit;
         }
         pos += unit;
@@ -26,7 +27,7 @@ NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide
     return list;
 }
 
-NameList ReadDropFiles(const uint8_t* data, size_t size)
+NameList ReadDropFiles(const uint8_t* data, size_t size, size_t maxNames)
 {
     if (!data || size < kDropFilesHeaderSize) {
         NameList list;
@@ -35,5 +36,5 @@ NameList ReadDropFiles(const uint8_t* data, size_t size)
     }
     const uint32_t namesOffset = ReadU32(data, 0);
     const bool wide = ReadU32(data, 16) != 0;
-    return ReadNameList(data, size, namesOffset, wide);
+    return ReadNameList(data, size, namesOffset, wide, maxNames);
 }

@@ -14,16 +14,20 @@ inline constexpr size_t kDropFilesHeaderSize = 20;
 
 struct NameList {
     bool wide = false;
-    // Each name's bytes without its terminator, wholly inside the data, in list order.
+    // Each name's bytes without its terminator, wholly inside the data, in list order;
+    // the first `maxNames` only.
     std::vector<ByteRange> names;
+    // Every name of the list, also those past `maxNames`.
+    size_t count = 0;
     // The list could not be read to its end: the header is short, the names' offset
     // lies outside the data, or the last name runs off the end without its terminator.
     bool damaged = false;
 };
 
 // NUL-terminated names from `offset`, ending with an empty name or at the end of the
-// data; characters are 2 bytes when `wide`, else 1.
-NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide);
+// data; characters are 2 bytes when `wide`, else 1. Names past the first `maxNames` are
+// counted, not kept.
+NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide, size_t maxNames = SIZE_MAX);
 
 // The names of a DROPFILES block; wide or ANSI as its wide flag says.
-NameList ReadDropFiles(const uint8_t* data, size_t size);
+NameList ReadDropFiles(const uint8_t* data, size_t size, size_t maxNames = SIZE_MAX);

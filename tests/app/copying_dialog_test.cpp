@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -132,6 +134,41 @@ TEST(CopyingDialog, EscAndTheCloseBoxActAsStopThroughThePump)
     EXPECT_TRUE(context.PumpMessages());
     EXPECT_TRUE(::IsWindow(second.GetSafeHwnd()));
     second.Close();
+}
+
+namespace {
+
+LRESULT CALLBACK CountTexts(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR count)
+{
+    if (msg == WM_SETTEXT) ++*reinterpret_cast<int*>(count);
+    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+// A walk of many items does not redraw the text for each: it goes up at most once an
+// interval, and the last item's text is the one left on screen once the capture pumps.
+TEST(CopyingDialog, ItemTextGoesUpAtMostOnceAnIntervalAndTheLastOneStays)
+{
+    CCopyingDialog dialog;
+    dialog.Open();
+    HWND edit = ::GetDlgItem(dialog.GetSafeHwnd(), IDC_COPYING_ITEM);
+    int texts = 0;
+    ASSERT_TRUE(::SetWindowSubclass(edit, CountTexts, 1, reinterpret_cast<DWORD_PTR>(&texts)));
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 1000; ++i) dialog.SetItemText(L"item " + std::to_wstring(i));
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LE(texts, elapsed / CCopyingDialog::kItemTextInterval + 2) << elapsed << " ms";
+    CCBDataCreateContext context;
+    context.m_progress = &dialog;
+    for (int i = 0; i < 200 && ItemText(dialog.GetSafeHwnd(), IDC_COPYING_ITEM) != L"item 999"; ++i) {
+        ::Sleep(10);
+        context.PumpMessages();
+    }
+    EXPECT_EQ(ItemText(dialog.GetSafeHwnd(), IDC_COPYING_ITEM), L"item 999");
+    ::RemoveWindowSubclass(edit, CountTexts, 1);
+    dialog.Close();
 }
 
 namespace {
