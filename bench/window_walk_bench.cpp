@@ -119,7 +119,7 @@ double Window(CKaviloDoc& document, const std::vector<BYTE>& drop, bool keep = f
     COleDataObject object;
     AttachSource(object, drop);
     const auto start = std::chrono::steady_clock::now();
-    document.CaptureDrop(object, false);
+    document.CaptureDrop(object, false, DROPEFFECT_COPY);
     const double t = Seconds(start);
     Check("window", document.GetSnapshot().get());
     if (!keep) document.ReleaseSnapshot();
