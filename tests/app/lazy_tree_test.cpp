@@ -140,3 +140,25 @@ TEST_F(LazyTree, ACaptureReplacingTheSnapshotWhileExpandedShowsOnlyTheNewOne)
     for (size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(Read(m_tree, items[i]).entry, (*snapshot[0]->m_children)[i].get());
 }
+
+TEST_F(LazyTree, SelectingAnEntryBelowUnopenedContainersFillsOnlyTheContainersOnItsWay)
+{
+    PasteStorage(L"c.stg");
+    HTREEITEM container = Container();
+    ASSERT_TRUE(container);
+    ASSERT_TRUE(Children(m_tree, container).empty());
+    // "Inner" lies in "Sub", inside the pasted storage: two containers not opened yet.
+    const CCBData* storage = Read(m_tree, container).entry;
+    ASSERT_TRUE(storage && storage->m_children);
+    const CCBData* sub = nullptr;
+    for (const auto& child : *storage->m_children)
+        if (child->m_children) sub = child.get();
+    ASSERT_TRUE(sub && sub->m_children && sub->m_children->size() == 1);
+    const CCBData* inner = (*sub->m_children)[0].get();
+    ASSERT_TRUE(m_frame->GetLeftView().SelectEntry(inner));
+    EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(), inner);
+    // The other streams of the storage are items now, the same entries as before.
+    EXPECT_EQ(Children(m_tree, container).size(), storage->m_children->size());
+    CCBData stranger;
+    EXPECT_FALSE(m_frame->GetLeftView().SelectEntry(&stranger));
+}
