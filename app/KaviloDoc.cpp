@@ -13,6 +13,7 @@
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 
+#include <algorithm>
 #include <ctime>
 #include <new>
 
@@ -21,6 +22,9 @@ const fw::CRuntimeClass CKaviloDoc::classCKaviloDoc = {"CKaviloDoc", &fw::Docume
 namespace {
 
 constexpr UINT kFirstChoice = 10000;
+// A pop-up menu of thousands of items takes long to build and cannot be read: the
+// formats after these are left out of it, and a grey item says how many.
+constexpr size_t kMaxChoices = 1000;
 
 // "&" doubled, so that a format's description shows literally instead of making a mnemonic.
 std::wstring MenuText(const std::wstring& text)
@@ -82,7 +86,7 @@ void CKaviloDoc::ReleaseSnapshot()
 }
 
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                                   const std::vector<FORMATETC>& offered)
+                                   const std::vector<FORMATETC>& offered, bool listCut)
 {
     ReleaseSnapshot();
     m_taken = SnapshotTimeNow();
@@ -92,6 +96,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         m_progress = &progress;
         m_snapshot->Capture(source, capture, progress);
         m_progress = nullptr;
+        if (listCut) m_snapshot->push_back(MakeFormatListCutEntry());
     } catch (const std::bad_alloc&) {
         m_progress = nullptr;
         m_snapshot.reset();
@@ -120,9 +125,9 @@ void CKaviloDoc::OnEditPaste()
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats);
     m_how = L"paste";
-    ReplaceAndCapture(clipboard, formats, formats);
+    ReplaceAndCapture(clipboard, formats, formats, cut);
     clipboard.Release();
 }
 
@@ -131,12 +136,12 @@ void CKaviloDoc::OnEditPasteSpecial()
     const DWORD sequence = ::GetClipboardSequenceNumber();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats);
+    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats);
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
-    ReplaceAndCapture(clipboard, chosen, formats);
+    ReplaceAndCapture(clipboard, chosen, formats, cut);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
 }
@@ -145,7 +150,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
 {
     if (HWND main = fw::GetMainWindow()) ::SetForegroundWindow(main);
     std::vector<FORMATETC> formats;
-    ListFormats(source, formats);
+    const bool cut = ListFormats(source, formats);
     const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
     if (capture.empty()) return false;
 
@@ -155,7 +160,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat)
     if (_localtime64_s(&local, &now) == 0) hour = local.tm_hour, minute = local.tm_min, second = local.tm_sec;
     SetTitle(fw::Format(L"ドロップデータ %02d:%02d:%02d", hour, minute, second));
     m_how = chooseFormat ? L"drop-special" : L"drop";
-    ReplaceAndCapture(source, capture, formats);
+    ReplaceAndCapture(source, capture, formats, cut);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
 }
@@ -165,14 +170,18 @@ std::vector<FORMATETC> CKaviloDoc::ChooseFormats(const std::vector<FORMATETC>& o
     POINT cursor = {};
     ::GetCursorPos(&cursor);
     fw::UniqueMenu menu(::CreatePopupMenu());
-    for (size_t i = 0; i < offered.size(); ++i) {
+    const size_t shown = std::min(offered.size(), kMaxChoices);
+    for (size_t i = 0; i < shown; ++i) {
         // Twenty formats a column.
         const UINT flags = MF_STRING | (i > 0 && i % 20 == 0 ? MF_MENUBARBREAK : 0);
         ::AppendMenuW(menu.Get(), flags, kFirstChoice + i, MenuText(GetFormatEtcText(offered[i])).c_str());
     }
+    if (shown < offered.size())
+        ::AppendMenuW(menu.Get(), MF_STRING | MF_GRAYED | (shown % 20 == 0 ? MF_MENUBARBREAK : 0), 0,
+                      fw::Format(L"ほか%u個の形式", static_cast<unsigned>(offered.size() - shown)).c_str());
     const UINT command = static_cast<UINT>(::TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_NONOTIFY, cursor.x,
                                                             cursor.y, 0, fw::GetMainWindow(), nullptr));
-    if (command < kFirstChoice || command - kFirstChoice >= offered.size()) return {};
+    if (command < kFirstChoice || command - kFirstChoice >= shown) return {};
     return FormatsForChoice(offered, command - kFirstChoice);
 }
 

@@ -71,8 +71,9 @@ public:
 
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).
+    // `listCut`: the source's list of formats was cut, which the snapshot's last entry says.
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                           const std::vector<FORMATETC>& offered);
+                           const std::vector<FORMATETC>& offered, bool listCut = false);
 
     // Asks a running capture to stop; with `thenClose`, the main window is closed once the
     // capture has ended. False when no capture runs.

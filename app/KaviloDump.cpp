@@ -197,7 +197,7 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
         return 1;
     }
     std::vector<FORMATETC> offered;
-    ListFormats(clipboard, offered);
+    const bool listCut = ListFormats(clipboard, offered);
     std::vector<FORMATETC> capture = offered;
     if (formatName) {
         const std::optional<size_t> chosen = FindFormat(offered, *formatName);
@@ -212,6 +212,7 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
     captured = true;
     try {
         snapshot->Capture(clipboard, capture, progress);
+        if (listCut) snapshot->push_back(MakeFormatListCutEntry());
     } catch (const std::bad_alloc&) {
         snapshot.reset();
         Error(L"メモリが足りません。");

@@ -31,9 +31,16 @@ public:
                             const FORMATETC& fileContents);
 };
 
+// The most descriptions asked of a source's enumerator: far more than any real source
+// offers, so that an enumerator that never ends cannot hold the program.
+inline constexpr size_t kMaxListedFormats = 10000;
+
 // The offered descriptions in enumeration order, exact duplicates (all five members
-// equal) removed; the first occurrence keeps its place.
-void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats);
+// equal) removed; the first occurrence keeps its place. True when the list was cut at
+// kMaxListedFormats descriptions.
+bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats);
+// The entry that tells, at the end of a snapshot, that its list of formats was cut.
+std::shared_ptr<CCBData> MakeFormatListCutEntry();
 // GetFormatEtcText of each description, in order.
 void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts);
 // The entry factory: decides the kind of entry for one description and has it made.

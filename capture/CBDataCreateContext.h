@@ -3,6 +3,7 @@
 #pragma once
 
 #include "capture/CaptureProgress.h"
+#include "capture/FreeSpaceGuard.h"
 
 #include <windows.h>
 
@@ -34,4 +35,5 @@ public:
     uint64_t m_collectedBytes = 0;           // under the current top-level format (or file of a group)
     ICaptureProgress* m_progress = nullptr;  // not owned
     int m_walkDepth = 0;                     // levels of child snapshots being walked right now
+    CFreeSpaceGuard m_freeSpace;             // shared by every copy of the capture
 };

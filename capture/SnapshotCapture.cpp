@@ -17,6 +17,7 @@
 
 #include <new>
 #include <optional>
+#include <unordered_set>
 
 namespace {
 
@@ -110,15 +111,37 @@ std::optional<UINT> LocaleCodePage(const CCBDataArray& snapshot)
 
 }  // namespace
 
-void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
+bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
 {
+    struct DescriptionHash {
+        size_t operator()(const FORMATETC& fmt) const
+        {
+            size_t h = std::hash<const void*>()(fmt.ptd);
+            for (const uint64_t part : {uint64_t{fmt.cfFormat}, uint64_t{fmt.dwAspect},
+                                        uint64_t{static_cast<uint32_t>(fmt.lindex)}, uint64_t{fmt.tymed}})
+                h = h * 1099511628211u ^ std::hash<uint64_t>()(part);
+            return h;
+        }
+    };
+    struct DescriptionEqual {
+        bool operator()(const FORMATETC& a, const FORMATETC& b) const { return SameDescription(a, b); }
+    };
+    std::unordered_set<FORMATETC, DescriptionHash, DescriptionEqual> seen;
     source.BeginEnumFormats();
     FORMATETC fmt;
-    while (source.GetNextFormat(&fmt)) formats.push_back(fmt);
-    for (size_t i = 0; i < formats.size(); ++i) {
-        for (size_t j = formats.size() - 1; j > i; --j)
-            if (SameDescription(formats[i], formats[j])) formats.erase(formats.begin() + j);
+    // An enumerator may never say it is done, or repeat itself without end: the count of
+    // descriptions asked for is bounded, not the count of distinct ones.
+    for (size_t asked = 0; asked < kMaxListedFormats; ++asked) {
+        if (!source.GetNextFormat(&fmt)) return false;
+        if (seen.insert(fmt).second) formats.push_back(fmt);
     }
+    return true;
+}
+
+std::shared_ptr<CCBData> MakeFormatListCutEntry()
+{
+    return MakeErrorEntry(
+        fw::Format(L"形式の一覧が長すぎるため、%u個で打ち切りました。", static_cast<unsigned>(kMaxListedFormats)));
 }
 
 void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts)

@@ -30,4 +30,8 @@ struct CidaLayout {
 // The ID list that starts at `offset`, with its terminator, if it ends inside the data.
 std::optional<ByteRange> ReadIdList(const uint8_t* data, size_t size, size_t offset);
 
+// All the lists of one array are walked within this many times the data's size; items
+// past that are left out and the array counts as damaged.
+inline constexpr size_t kCidaWalkFactor = 4;
+
 CidaLayout ReadCida(const uint8_t* data, size_t size);

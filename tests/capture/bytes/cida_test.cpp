@@ -107,3 +107,27 @@ TEST(Cida, ParentOutsideTheData)
     EXPECT_TRUE(layout.damaged);
     EXPECT_FALSE(layout.parent);
 }
+
+TEST(Cida, OverlappingListsAreWalkedWithinABudget)
+{
+    // 1000 items all at the start of one list of 6000 empty items: walking each from its
+    // start would cover 1000 times the data.
+    std::vector<uint8_t> bytes;
+    Put32(bytes, 0, 1000);
+    const size_t list = 4 + 4 * 1001;
+    for (size_t i = 0; i <= 1000; ++i) Put32(bytes, 4 + 4 * i, static_cast<uint32_t>(list));
+    for (int i = 0; i < 6000; ++i) bytes.insert(bytes.end(), {2, 0});
+    bytes.insert(bytes.end(), {0, 0});
+    const CidaLayout layout = ReadCida(bytes.data(), bytes.size());
+    EXPECT_TRUE(layout.damaged);
+    size_t walked = layout.parent ? layout.parent->length : 0;
+    for (const auto& item : layout.items) walked += item.idList.length;
+    EXPECT_LE(walked, kCidaWalkFactor * bytes.size());
+    EXPECT_GE(layout.items.size(), 1u);
+
+    // Real arrays share nothing, and many items fit within the budget.
+    auto many = Cida(IdList({}), std::vector<std::vector<uint8_t>>(1000, IdList({30})));
+    const CidaLayout whole = ReadCida(many.data(), many.size());
+    EXPECT_FALSE(whole.damaged);
+    EXPECT_EQ(whole.items.size(), 1000u);
+}
