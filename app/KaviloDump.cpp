@@ -197,7 +197,8 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
         return 1;
     }
     std::vector<FORMATETC> offered;
-    const bool listCut = ListFormats(clipboard, offered);
+    // Ctrl+C ends a list that would not end by itself.
+    const bool listCut = ListFormats(clipboard, offered, [&progress] { return progress.IsStopRequested() != FALSE; });
     std::vector<FORMATETC> capture = offered;
     if (formatName) {
         const std::optional<size_t> chosen = FindFormat(offered, *formatName);

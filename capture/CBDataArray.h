@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +37,11 @@ public:
 inline constexpr size_t kMaxListedFormats = 10000;
 
 // The offered descriptions in enumeration order, exact duplicates (all five members
-// equal) removed; the first occurrence keeps its place. True when the list was cut at
-// kMaxListedFormats descriptions.
-bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats);
+// equal) removed; the first occurrence keeps its place. `stopped`, when given, is asked
+// before each description. True when the list was cut: at kMaxListedFormats descriptions
+// or by a stop.
+bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats,
+                 const std::function<bool()>& stopped = nullptr);
 // The entry that tells, at the end of a snapshot, that its list of formats was cut.
 std::shared_ptr<CCBData> MakeFormatListCutEntry();
 // GetFormatEtcText of each description, in order.

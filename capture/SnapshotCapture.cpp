@@ -15,6 +15,7 @@
 #include "framework/OleDataObject.h"
 #include "framework/OleMessageFilter.h"
 
+#include <functional>
 #include <new>
 #include <optional>
 #include <unordered_set>
@@ -111,7 +112,7 @@ std::optional<UINT> LocaleCodePage(const CCBDataArray& snapshot)
 
 }  // namespace
 
-bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
+bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, const std::function<bool()>& stopped)
 {
     struct DescriptionHash {
         size_t operator()(const FORMATETC& fmt) const
@@ -132,6 +133,7 @@ bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
     // An enumerator may never say it is done, or repeat itself without end: the count of
     // descriptions asked for is bounded, not the count of distinct ones.
     for (size_t asked = 0; asked < kMaxListedFormats; ++asked) {
+        if (stopped && stopped()) return true;
         if (!source.GetNextFormat(&fmt)) return false;
         if (seen.insert(fmt).second) formats.push_back(fmt);
     }
@@ -140,8 +142,8 @@ bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats)
 
 std::shared_ptr<CCBData> MakeFormatListCutEntry()
 {
-    return MakeErrorEntry(
-        fw::Format(L"形式の一覧が長すぎるため、%u個で打ち切りました。", static_cast<unsigned>(kMaxListedFormats)));
+    return MakeErrorEntry(fw::Format(L"形式の一覧を最後まで読まずに打ち切りました（上限は%u個です）。",
+                                     static_cast<unsigned>(kMaxListedFormats)));
 }
 
 void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts)

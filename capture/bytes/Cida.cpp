@@ -5,13 +5,13 @@
 namespace {
 
 // Walks the ID list at `offset` while `budget` bytes of walking are left, and takes the
-// bytes walked off the budget.
+// bytes walked off the budget; a list of more than kMaxIdListLevels items is none.
 std::optional<ByteRange> WalkIdList(const uint8_t* data, size_t size, size_t offset, size_t& budget)
 {
     if (!data || offset > size) return std::nullopt;
     size_t pos = offset;
-    for (;;) {
-        if (size - pos < 2 || budget < 2) return std::nullopt;
+    for (size_t level = 0;; ++level) {
+        if (size - pos < 2 || budget < 2 || level > kMaxIdListLevels) return std::nullopt;
         const uint16_t cb = ReadU16(data, pos);
         if (cb == 0) {
             budget -= 2;

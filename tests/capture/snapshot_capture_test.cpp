@@ -115,8 +115,15 @@ TEST(FormatListing, AnEndlessListIsCutAndDuplicatesGoInLinearTime)
         EXPECT_EQ(formats.size(), std::min<size_t>(period, kMaxListedFormats));
         EXPECT_EQ(formats.back().lindex, static_cast<LONG>(formats.size() - 1));
     }
+    // A stop ends the listing between two descriptions.
+    COleDataObject source;
+    source.Attach(fw::MakeComObject<EndlessSource>(LONG{1} << 30).Get());
+    std::vector<FORMATETC> formats;
+    int asked = 0;
+    EXPECT_TRUE(ListFormats(source, formats, [&asked] { return ++asked > 5; }));
+    EXPECT_EQ(formats.size(), 5u);
     EXPECT_EQ(MakeFormatListCutEntry()->m_properties,
-              std::vector<std::wstring>{L"エラー\t形式の一覧が長すぎるため、10000個で打ち切りました。"});
+              std::vector<std::wstring>{L"エラー\t形式の一覧を最後まで読まずに打ち切りました（上限は10000個です）。"});
 }
 
 TEST_F(SnapshotCapture, EveryDescriptionGivesOneEntryInOrder)
