@@ -255,17 +255,17 @@ TEST(KaviloDump, HostileBlocksAllAtOnceAndAnOrdinaryText)
     ASSERT_FALSE(report.is_discarded()) << json.out;
     std::map<std::string, nlohmann::json> entries;
     for (const auto& entry : report["entries"]) entries[entry["text"]] = entry;
-    for (const char* text : {"\"Shell IDList Array\"", "CF_HDROP", "\"FileGroupDescriptorW\"", "\"DragImageBits\"",
-                             "CF_DIB", "CF_UNICODETEXT"}) {
+    for (const char* text :
+         {"CFSTR_SHELLIDLIST", "CF_HDROP", "CFSTR_FILEDESCRIPTORW", "\"DragImageBits\"", "CF_DIB", "CF_UNICODETEXT"}) {
         SCOPED_TRACE(text);
         ASSERT_TRUE(entries.count(text)) << json.out.substr(0, 4000);
         EXPECT_FALSE(entries[text]["rows"].empty());
         EXPECT_FALSE(entries[text].contains("image"));
     }
     bool damaged = false;
-    for (const auto& row : entries["\"Shell IDList Array\""]["rows"])
+    for (const auto& row : entries["CFSTR_SHELLIDLIST"]["rows"])
         damaged = damaged || Contains(row.get<std::string>(), L"エラー\tShell IDList Arrayが壊れています");
-    EXPECT_TRUE(damaged) << entries["\"Shell IDList Array\""].dump();
+    EXPECT_TRUE(damaged) << entries["CFSTR_SHELLIDLIST"].dump();
 
     const std::string file = entries["CF_UNICODETEXT"]["file"];  // ASCII: "6 CF_UNICODETEXT"
     fw::UniqueFile handle(::CreateFileW((save / std::wstring(file.begin(), file.end())).c_str(), GENERIC_READ,
