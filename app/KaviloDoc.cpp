@@ -17,6 +17,7 @@
 #include "framework/OleDataObject.h"
 #include "framework/Profile.h"
 
+#include <algorithm>
 #include <ctime>
 #include <new>
 
@@ -25,6 +26,9 @@ const fw::CRuntimeClass CKaviloDoc::classCKaviloDoc = {"CKaviloDoc", &fw::Docume
 namespace {
 
 constexpr UINT kFirstChoice = 10000;
+// A pop-up menu of thousands of items takes long to build and cannot be read: the
+// formats after these are left out of it, and a grey item says how many.
+constexpr size_t kMaxChoices = 1000;
 
 // "&" doubled, so that a format's description shows literally instead of making a mnemonic.
 std::wstring MenuText(const std::wstring& text)
@@ -268,16 +272,17 @@ void CKaviloDoc::CaptureForWatch(bool listOnly)
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats, enumerated;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
+    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats, &enumerated);
     m_how = L"paste";
     m_owner = std::move(owner);
     m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats, enumerated);
+    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats, enumerated, cut);
     clipboard.Release();
 }
 
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                                   const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated)
+                                   const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated,
+                                   bool listCut)
 {
     BusyScope busy(*this);
     RetireSnapshot();
@@ -291,7 +296,8 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         m_progress = &progress;
         snapshot->Capture(source, capture, progress);
         m_progress = nullptr;
-        if (m_snapshot) m_snapshot->RecordEnumeration(enumerated, capture);
+        snapshot->RecordEnumeration(enumerated, capture);
+        if (listCut) snapshot->push_back(MakeFormatListCutEntry());
     } catch (const std::bad_alloc&) {
         m_progress = nullptr;
         m_snapshot.reset();
@@ -332,11 +338,11 @@ void CKaviloDoc::OnEditPaste()
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats, enumerated;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
+    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats, &enumerated);
     m_how = L"paste";
     m_owner = std::move(owner);
     m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, formats, formats, enumerated);
+    ReplaceAndCapture(clipboard, formats, formats, enumerated, cut);
     clipboard.Release();
 }
 
@@ -347,7 +353,7 @@ void CKaviloDoc::OnEditPasteSpecial()
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats, enumerated;
-    if (clipboard.AttachClipboard()) ListFormats(clipboard, formats, &enumerated);
+    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats, &enumerated);
     const std::vector<FORMATETC> chosen = ChooseFormats(formats);
     if (chosen.empty()) return;
     RetireSnapshot();
@@ -355,7 +361,7 @@ void CKaviloDoc::OnEditPasteSpecial()
     m_how = L"paste-special";
     m_owner = std::move(owner);
     m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, chosen, formats, enumerated);
+    ReplaceAndCapture(clipboard, chosen, formats, enumerated, cut);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
 }
@@ -365,7 +371,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD al
     if (m_busy) return false;
     if (HWND main = fw::GetMainWindow()) ::SetForegroundWindow(main);
     std::vector<FORMATETC> formats, enumerated;
-    ListFormats(source, formats, &enumerated);
+    const bool cut = ListFormats(source, formats, &enumerated);
     const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
     if (capture.empty()) return false;
     RetireSnapshot();
@@ -378,7 +384,7 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD al
     m_how = chooseFormat ? L"drop-special" : L"drop";
     m_owner.reset();
     m_allowedEffects = allowedEffects;
-    ReplaceAndCapture(source, capture, formats, enumerated);
+    ReplaceAndCapture(source, capture, formats, enumerated, cut);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
 }
@@ -388,14 +394,18 @@ std::vector<FORMATETC> CKaviloDoc::ChooseFormats(const std::vector<FORMATETC>& o
     POINT cursor = {};
     ::GetCursorPos(&cursor);
     fw::UniqueMenu menu(::CreatePopupMenu());
-    for (size_t i = 0; i < offered.size(); ++i) {
+    const size_t shown = std::min(offered.size(), kMaxChoices);
+    for (size_t i = 0; i < shown; ++i) {
         // Twenty formats a column.
         const UINT flags = MF_STRING | (i > 0 && i % 20 == 0 ? MF_MENUBARBREAK : 0);
         ::AppendMenuW(menu.Get(), flags, kFirstChoice + i, MenuText(GetFormatEtcText(offered[i])).c_str());
     }
+    if (shown < offered.size())
+        ::AppendMenuW(menu.Get(), MF_STRING | MF_GRAYED | (shown % 20 == 0 ? MF_MENUBARBREAK : 0), 0,
+                      fw::Format(L"ほか%u個の形式", static_cast<unsigned>(offered.size() - shown)).c_str());
     const UINT command = static_cast<UINT>(::TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_NONOTIFY, cursor.x,
                                                             cursor.y, 0, fw::GetMainWindow(), nullptr));
-    if (command < kFirstChoice || command - kFirstChoice >= offered.size()) return {};
+    if (command < kFirstChoice || command - kFirstChoice >= shown) return {};
     return FormatsForChoice(offered, command - kFirstChoice);
 }
 

@@ -102,9 +102,11 @@ public:
     // Replaces the snapshot: the views let go of the old one first (hint 1), then the
     // new one is captured from `source`, then the views are told again (hint 1).
     // `enumerated` is the source's own list, exact duplicates included, which the snapshot
-    // keeps for its replay.
+    // keeps for its replay. `listCut`: the source's list of formats was cut, which the
+    // snapshot's last entry says.
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
-                           const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated = {});
+                           const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated = {},
+                           bool listCut = false);
 
     // Asks the running long operation (a capture, the opening or saving of a snapshot file,
     // a replay waiting for the clipboard) to stop; with `thenClose`, the main window is

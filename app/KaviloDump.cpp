@@ -226,7 +226,9 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
         return 1;
     }
     std::vector<FORMATETC> offered, enumerated;
-    ListFormats(clipboard, offered, &enumerated);
+    // Ctrl+C ends a list that would not end by itself.
+    const bool listCut =
+        ListFormats(clipboard, offered, &enumerated, [&progress] { return progress.IsStopRequested() != FALSE; });
     std::vector<FORMATETC> capture = listOnly ? std::vector<FORMATETC>() : offered;
     if (formatName) {
         const std::optional<size_t> chosen = FindFormat(offered, *formatName);
@@ -242,6 +244,7 @@ int CaptureClipboard(const std::optional<std::wstring>& formatName, CSnapshotInf
     try {
         snapshot->Capture(clipboard, capture, progress);
         snapshot->RecordEnumeration(enumerated, capture);
+        if (listCut) snapshot->push_back(MakeFormatListCutEntry());
     } catch (const std::bad_alloc&) {
         snapshot.reset();
         Error(L"メモリが足りません。");

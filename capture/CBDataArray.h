@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,10 +41,18 @@ public:
     std::vector<size_t> m_enumeration;
 };
 
+// The most descriptions asked of a source's enumerator: far more than any real source
+// offers, so that an enumerator that never ends cannot hold the program.
+inline constexpr size_t kMaxListedFormats = 10000;
+
 // The offered descriptions in enumeration order, exact duplicates (all five members
 // equal) removed; the first occurrence keeps its place. `enumerated`, when given, gets
-// the enumeration as the source gave it.
-void ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::vector<FORMATETC>* enumerated = nullptr);
+// the enumeration as the source gave it. `stopped`, when given, is asked before each
+// description. True when the list was cut: at kMaxListedFormats descriptions or by a stop.
+bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::vector<FORMATETC>* enumerated = nullptr,
+                 const std::function<bool()>& stopped = nullptr);
+// The entry that tells, at the end of a snapshot, that its list of formats was cut.
+std::shared_ptr<CCBData> MakeFormatListCutEntry();
 // GetFormatEtcText of each description, in order.
 void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts);
 // The entry factory: decides the kind of entry for one description and has it made.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "capture/CaptureProgress.h"
+#include "capture/FreeSpaceGuard.h"
 
 #include <windows.h>
 
@@ -46,4 +47,5 @@ public:
     void BeginFormat();
     // The row for the format's top-level entry when its walk stopped at the bound; empty otherwise.
     std::wstring GetEntryBoundText() const;
+    CFreeSpaceGuard m_freeSpace;  // shared by every copy of the capture
 };

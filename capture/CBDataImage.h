@@ -20,6 +20,17 @@ struct IWICImagingFactory;
 // exhausting memory and holding the window for minutes.
 inline constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 27;
 
+// Whether a picture of this size stays within kMaxDecodedPixels. Every picture an entry
+// makes is asked: GDI+ turns even 1-bit rows into 32-bit pixels when it draws them.
+inline bool IsWithinPixelBudget(int64_t width, int64_t height)
+{
+    if (width < 0) width = -width;
+    if (height < 0) height = -height;
+    // Both below 2^32: the product fits.
+    return width <= UINT32_MAX && height <= UINT32_MAX &&
+           static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= kMaxDecodedPixels;
+}
+
 // A 32-bit ARGB GDI+ bitmap of the decoder's first frame, turned as its EXIF orientation
 // says. Reports the width and height after turning and the stored frame's bits per
 // pixel (0 when unknown); an empty pointer and 0, 0, 0 when the frame cannot be decoded

@@ -16,7 +16,7 @@ std::shared_ptr<Gdiplus::Image> ExpandRunLengths(const BITMAPINFO* info, const B
 {
     // A few bytes of runs can claim any size: the expansion stays within the decoding budget
     // (which also keeps it within what GDI+ addresses with INT strides and sizes).
-    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxDecodedPixels) return nullptr;
+    if (!IsWithinPixelBudget(width, height)) return nullptr;
     BITMAPINFO target = {};
     target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     target.bmiHeader.biWidth = width;
@@ -56,6 +56,8 @@ std::shared_ptr<Gdiplus::Image> CCBData_DIB::CreateImage(int& width, int& height
     switch (layout.compression) {
         case kDibRgb:
         case kDibBitFields:
+            // A gigabyte of 1-bit rows is billions of pixels once GDI+ draws them.
+            if (!IsWithinPixelBudget(layout.width, layout.height)) return nullptr;
             // GDI+ may keep pointing into the bits: m_bytes lives as long as the entry.
             image = std::make_shared<Gdiplus::Bitmap>(info, bits);
             break;

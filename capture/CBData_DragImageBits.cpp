@@ -1,5 +1,6 @@
 #include "capture/CBData_DragImageBits.h"
 
+#include "capture/CBDataImage.h"
 #include "capture/GdiplusInclude.h"
 #include "capture/bytes/DragImageLayout.h"
 
@@ -18,7 +19,7 @@ std::shared_ptr<Gdiplus::Image> CCBData_DragImageBits::CreateImage(int& width, i
     width = height = bitsPerPixel = 0;
     if (m_bytes.empty()) ReadData(m_bytes);
     const DragImageLayout layout = ReadDragImageLayout(m_bytes.data(), m_bytes.size());
-    if (!layout.valid) return nullptr;
+    if (!layout.valid || !IsWithinPixelBudget(layout.width, layout.height)) return nullptr;
     width = layout.width;
     height = layout.height;
     bitsPerPixel = 32;

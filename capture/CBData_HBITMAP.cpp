@@ -1,6 +1,7 @@
 #include "capture/CBData_HBITMAP.h"
 
 #include "capture/CBDataCreateContext.h"
+#include "capture/CBDataImage.h"
 #include "capture/GdiplusInclude.h"
 
 const fw::CRuntimeClass CCBData_HBITMAP::classCCBData_HBITMAP = {"CCBData_HBITMAP", &CCBData_GDI::classCCBData_GDI};
@@ -12,6 +13,11 @@ CCBData_HBITMAP::~CCBData_HBITMAP() {}
 std::shared_ptr<Gdiplus::Image> CCBData_HBITMAP::CreateGdiImage()
 {
     if (!m_hBitmap) return nullptr;
+    // The handle's own size counts, not the figures a snapshot file claims for it.
+    BITMAP measured = {};
+    if (::GetObjectW(m_hBitmap.Get(), sizeof measured, &measured) != sizeof measured ||
+        !IsWithinPixelBudget(measured.bmWidth, measured.bmHeight))
+        return nullptr;
     return std::make_shared<Gdiplus::Bitmap>(m_hBitmap.Get(), m_hPalette.Get());
 }
 

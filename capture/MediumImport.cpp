@@ -4,6 +4,7 @@
 #include "capture/CBData_HENHMF.h"
 #include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/ContainerWalk.h"
+#include "capture/FreeSpaceGuard.h"
 #include "capture/TempStore.h"
 #include "framework/OleDataObject.h"
 
@@ -46,23 +47,41 @@ bool Stopped(CCBDataCreateContext* context)
     return context && context->PumpMessages();
 }
 
+// The row of a copy stopped at the floor of free space.
+constexpr wchar_t kNoRoomText[] = L"一時フォルダのドライブの空き容量が残り少ないため、コピーを中止しました。";
+
+enum class CopyEnd { Complete, Failed, NoRoom };
+
+// Whether `bytes` more may go into the temporary folder, asked of the capture's guard.
+bool HasRoom(CCBDataCreateContext* context, CFreeSpaceGuard& local, uint64_t bytes)
+{
+    return (context ? context->m_freeSpace : local).Allows(bytes);
+}
+
 // Copies the entry's m_dataSize bytes, read by `read(buffer, count)` (false on a failed or
 // short read), into the open temporary file in 1 MiB steps, dispatching pending messages
-// before each step. Closes the file; true when every byte arrived.
+// before each step. Closes the file; Complete when every byte arrived, NoRoom when the
+// next step would have taken the temporary folder's volume below its floor.
 template <typename Read>
-bool CopyInSteps(CCBDataCreateContext* context, const CCBData& entry, fw::UniqueFile& file, Read read)
+CopyEnd CopyInSteps(CCBDataCreateContext* context, const CCBData& entry, fw::UniqueFile& file, Read read)
 {
     // A small file needs no whole step: walks copy thousands of them.
     std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry.m_dataSize)));
+    CFreeSpaceGuard local;
     uint64_t done = 0;
+    CopyEnd end = CopyEnd::Failed;
     while (done < entry.m_dataSize) {
         if (Stopped(context)) break;
         const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, entry.m_dataSize - done));
+        if (!HasRoom(context, local, want)) {
+            end = CopyEnd::NoRoom;
+            break;
+        }
         if (!read(buffer.data(), want) || !WriteAll(file.Get(), buffer.data(), want)) break;
         done += want;
     }
     file.Reset();
-    return done == entry.m_dataSize;
+    return done == entry.m_dataSize ? CopyEnd::Complete : end;
 }
 
 }  // namespace
@@ -99,17 +118,24 @@ std::shared_ptr<CCBData> ImportHGlobal(CCBDataCreateContext* context, HGLOBAL gl
         return entry;
     }
     const BYTE* data = view.As<const BYTE>();
+    CFreeSpaceGuard local;
+    bool noRoom = false;
     uint64_t done = 0;
     while (done < entry->m_dataSize) {
         if (Stopped(context)) break;
         const DWORD size = static_cast<DWORD>(std::min<uint64_t>(kStep, entry->m_dataSize - done));
+        if (!HasRoom(context, local, size)) {
+            noRoom = true;
+            break;
+        }
         if (!WriteAll(file.Get(), data + done, size)) break;
         done += size;
     }
     file.Reset();
     if (done < entry->m_dataSize) {
         DropTempFile(*entry);
-        AddError(*entry, L"一時ファイルに書き込めません。");  // a stop is reported in the same words
+        // A stop is reported in the same words as a failed write.
+        AddError(*entry, noRoom ? kNoRoomText : L"一時ファイルに書き込めません。");
     }
     return entry;
 }
@@ -135,13 +161,13 @@ std::shared_ptr<CCBData> ImportDiskFile(CCBDataCreateContext* context, const wch
         AddError(*entry, L"一時ファイルに書き込めません。");
         return entry;
     }
-    const bool complete = CopyInSteps(context, *entry, file, [&source](BYTE* buffer, DWORD want) {
+    const CopyEnd end = CopyInSteps(context, *entry, file, [&source](BYTE* buffer, DWORD want) {
         DWORD got = 0;
         return ::ReadFile(source.Get(), buffer, want, &got, nullptr) && got == want;
     });
-    if (!complete) {
+    if (end != CopyEnd::Complete) {
         DropTempFile(*entry);
-        AddError(*entry, L"一時ファイルに書き込めませんでした。");
+        AddError(*entry, end == CopyEnd::NoRoom ? kNoRoomText : L"一時ファイルに書き込めませんでした。");
     }
     return entry;
 }
@@ -168,14 +194,14 @@ std::shared_ptr<CCBData> ImportStream(CCBDataCreateContext* context, IStream* st
         AddError(*entry, L"一時ファイルに書き込めません。");
         return entry;
     }
-    const bool complete = CopyInSteps(context, *entry, file, [stream](BYTE* buffer, DWORD want) {
+    const CopyEnd end = CopyInSteps(context, *entry, file, [stream](BYTE* buffer, DWORD want) {
         ULONG got = 0;
         // A source may report more than it was asked for; a count other than the one asked ends the copy.
         return SUCCEEDED(stream->Read(buffer, want, &got)) && got == want;
     });
-    if (!complete) {
+    if (end != CopyEnd::Complete) {
         DropTempFile(*entry);
-        AddError(*entry, L"ストリームを一時ファイルにコピーできません。");
+        AddError(*entry, end == CopyEnd::NoRoom ? kNoRoomText : L"ストリームを一時ファイルにコピーできません。");
     }
     return entry;
 }

@@ -27,7 +27,17 @@ struct CidaLayout {
     bool damaged = false;
 };
 
-// The ID list that starts at `offset`, with its terminator, if it ends inside the data.
+// The most items an ID list may have: far deeper than any path. A shell binds such a
+// list one level after another, so that a few megabytes of two-byte items would hold it
+// for hours.
+inline constexpr size_t kMaxIdListLevels = 512;
+
+// The ID list that starts at `offset`, with its terminator, if it ends inside the data
+// and has at most kMaxIdListLevels items.
 std::optional<ByteRange> ReadIdList(const uint8_t* data, size_t size, size_t offset);
+
+// All the lists of one array are walked within this many times the data's size; items
+// past that are left out and the array counts as damaged.
+inline constexpr size_t kCidaWalkFactor = 4;
 
 CidaLayout ReadCida(const uint8_t* data, size_t size);

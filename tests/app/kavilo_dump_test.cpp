@@ -390,3 +390,40 @@ TEST(KaviloDump, DecodedFieldsAndTheWarningsOfABrokenHeader)
     EXPECT_FALSE(Contains(RunDump(L"--format \"\\\"HTML Format\\\"\"").out, L"[構造]"));
     EXPECT_EQ(peer.Finish(), 0u);
 }
+
+TEST(KaviloDump, HostileBlocksAllAtOnceAndAnOrdinaryText)
+{
+    PeerProcess peer(L"hostile_source", L"");
+    ASSERT_TRUE(peer.WaitReady());
+    ScratchDir save;
+    const ULONGLONG start = ::GetTickCount64();
+    const DumpRun json = RunDump(L"--json --save \"" + save.Path() + L"\"");
+    const ULONGLONG took = ::GetTickCount64() - start;
+    EXPECT_EQ(json.status, 0u) << json.err;
+    // A few seconds, most of them Wine starting the process.
+    EXPECT_LT(took, 15000u);
+    const auto report = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << json.out;
+    std::map<std::string, nlohmann::json> entries;
+    for (const auto& entry : report["entries"]) entries[entry["text"]] = entry;
+    for (const char* text :
+         {"CFSTR_SHELLIDLIST", "CF_HDROP", "CFSTR_FILEDESCRIPTORW", "\"DragImageBits\"", "CF_DIB", "CF_UNICODETEXT"}) {
+        SCOPED_TRACE(text);
+        ASSERT_TRUE(entries.count(text)) << json.out.substr(0, 4000);
+        EXPECT_FALSE(entries[text]["rows"].empty());
+        EXPECT_FALSE(entries[text].contains("image"));
+    }
+    bool damaged = false;
+    for (const auto& row : entries["CFSTR_SHELLIDLIST"]["rows"])
+        damaged = damaged || Contains(row.get<std::string>(), L"エラー\tShell IDList Arrayが壊れています");
+    EXPECT_TRUE(damaged) << entries["CFSTR_SHELLIDLIST"].dump();
+
+    const std::string file = entries["CF_UNICODETEXT"]["file"];  // ASCII: "6 CF_UNICODETEXT"
+    fw::UniqueFile handle(::CreateFileW((save / std::wstring(file.begin(), file.end())).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    wchar_t content[64] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(::ReadFile(handle.Get(), content, sizeof content - 2, &got, nullptr));
+    EXPECT_STREQ(content, L"敵対的なデータの後の普通のテキスト");
+    EXPECT_EQ(peer.Finish(), 0u);
+}

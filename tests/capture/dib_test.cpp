@@ -376,3 +376,16 @@ TEST(CCBData_DragImageBits, MalformedDataGivesNoPicture)
         ExpectNoPicture(*entry);
     }
 }
+
+TEST(CCBData_DIB, UncompressedRowsOverThePixelBudgetGiveNoPicture)
+{
+    // 1-bit rows: 2^27 pixels are 16 MiB of bits, one row more is over the budget.
+    ScratchDir dir;
+    for (const int32_t rows : {4096, 4097}) {
+        SCOPED_TRACE(rows);
+        DibCase source = {32768, rows, 1, BI_RGB, 0, 40, {0, 0xFFFFFF}, {}};
+        auto entry = EntryOver<CCBData_DIB>(dir, MakeDib(source, std::vector<uint8_t>(size_t{4096} * rows)));
+        int width, height, bits;
+        EXPECT_EQ(entry->CreateImage(width, height, bits) != nullptr, rows == 4096);
+    }
+}

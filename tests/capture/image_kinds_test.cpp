@@ -114,6 +114,19 @@ TEST(CCBData_HBITMAP, ImportDuplicatesBitmapAndPaletteAndMeasuresTheDeliveredHan
     EXPECT_EQ(PixelAt(image.get(), 2, 1), 0xFF808080u);
 }
 
+TEST(CCBData_HBITMAP, BitmapOverThePixelBudgetGivesNoPicture)
+{
+    // 16 MiB of 1-bit pixels, one row over 2^27 pixels: GDI+ would make 512 MiB of them.
+    HBITMAP delivered = ::CreateBitmap(32768, 4097, 1, 1, nullptr);
+    ASSERT_TRUE(delivered);
+    std::shared_ptr<CCBData> imported = CCBData_HBITMAP::Import(delivered, nullptr);
+    ::DeleteObject(delivered);
+    auto* entry = dynamic_cast<CCBData_HBITMAP*>(imported.get());
+    ASSERT_TRUE(entry && entry->m_hBitmap);
+    int width, height, bits;
+    EXPECT_FALSE(entry->CreateImage(width, height, bits));
+}
+
 TEST(CCBData_HBITMAP, ReportsTheDepthMeasuredAtImportNotGdiplus)
 {
     // GDI+ would give a monochrome bitmap no depth at all through CreateImage; the

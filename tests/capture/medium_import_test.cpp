@@ -1,5 +1,7 @@
 #include "capture/MediumImport.h"
 
+#include "capture/FreeSpaceGuard.h"
+#include "capture/bytes/FreeSpaceFloor.h"
 #include "framework/OleDataObject.h"
 #include "tests/TestDataObject.h"
 #include "tests/TestProgress.h"
@@ -233,6 +235,52 @@ TEST_F(MediumImport, NoTemporaryFileMeansAWriteErrorForEveryCopy)
         EXPECT_FALSE(entry->HasData());
     }
     EXPECT_EQ(file->m_dataSize, 10u);
+}
+
+namespace {
+
+std::wstring g_watchedFolder;
+
+// A volume of 100 GiB with 5 MiB free above its floor (5 GiB) less what the temporary
+// folder holds: it fills as the copies write.
+bool NearlyFullVolume(uint64_t& freeBytes, uint64_t& volumeBytes)
+{
+    uint64_t held = 0;
+    for (const std::wstring& name : ListNames(g_watchedFolder, L"*.cvtmp")) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (::GetFileAttributesExW((g_watchedFolder + L"\\" + name).c_str(), GetFileExInfoStandard, &data))
+            held += uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+    }
+    volumeBytes = uint64_t{100} << 30;
+    freeBytes = FreeSpaceFloor(volumeBytes) + (5 << 20) - held;
+    return true;
+}
+
+}  // namespace
+
+TEST_F(MediumImport, CopiesStopAtTheFloorOfFreeSpace)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(WriteBytes(dir / L"big.bin", Pattern(8 << 20)));
+    g_watchedFolder = m_store.Folder();
+    const FreeSpaceQuery real = SetFreeSpaceQuery(NearlyFullVolume);
+    auto small = Import(Fmt(CF_DIB, TYMED_ISTREAM), StreamMedium(Pattern(3 << 20)));
+    // A stream whose size the source states (and which delivers it), a file, global memory.
+    auto stream = Import(Fmt(CF_TEXT, TYMED_ISTREAM),
+                         CustomStreamMedium([] { return CreateFaultyStream(64 << 20, 64 << 20, false); }));
+    auto file = Import(Fmt(CF_OEMTEXT, TYMED_FILE), FileMedium(dir / L"big.bin"));
+    auto global = Import(Fmt(CF_UNICODETEXT), GlobalMedium(Pattern(8 << 20)));
+    SetFreeSpaceQuery(real);
+
+    EXPECT_TRUE(small->m_properties.empty());
+    EXPECT_EQ(small->m_dataSize, 3u << 20);
+    for (const auto& entry : {stream, file, global}) {
+        EXPECT_EQ(entry->m_properties,
+                  std::vector<std::wstring>{
+                      L"エラー\t一時フォルダのドライブの空き容量が残り少ないため、コピーを中止しました。"});
+        EXPECT_TRUE(entry->m_tempFile.empty());
+    }
+    EXPECT_EQ(ListNames(m_store.Folder(), L"*.cvtmp").size(), 1u);  // the small one's
 }
 
 TEST_F(MediumImport, MakeErrorEntryHoldsOnlyItsRow)

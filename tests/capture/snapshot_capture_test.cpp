@@ -5,6 +5,7 @@
 #include "capture/CBData_FileDescriptor.h"
 #include "capture/CBData_HBITMAP.h"
 #include "capture/FormatCatalogue.h"
+#include "framework/ComObject.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 #include "tests/TestDataObject.h"
@@ -43,7 +44,7 @@ TEST_F(SnapshotCapture, ExactDuplicatesAreListedOnceAndOtherMediaKept)
     m_object->OfferOnly(Fmt(CF_UNICODETEXT));
     m_object->OfferOnly(Fmt(CF_TEXT, TYMED_HGLOBAL, DVASPECT_ICON));
     std::vector<FORMATETC> formats;
-    ListFormats(m_source, formats);
+    EXPECT_FALSE(ListFormats(m_source, formats));
     ASSERT_EQ(formats.size(), 4u);
     EXPECT_EQ(formats[0].cfFormat, CF_TEXT);
     EXPECT_EQ(formats[1].cfFormat, CF_UNICODETEXT);
@@ -53,6 +54,76 @@ TEST_F(SnapshotCapture, ExactDuplicatesAreListedOnceAndOtherMediaKept)
     std::vector<std::wstring> texts = {L"old"};
     ListFormatTexts(formats, texts);
     EXPECT_EQ(texts, (std::vector<std::wstring>{L"CF_TEXT", L"CF_UNICODETEXT", L"CF_TEXT", L"CF_TEXT ICON "}));
+}
+
+namespace {
+
+// A format list that never ends: CF_TEXT descriptions whose index counts up and starts
+// again after `period`.
+class EndlessFormats : public fw::ComObject<IEnumFORMATETC> {
+public:
+    explicit EndlessFormats(LONG period) : m_period(period) {}
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, FORMATETC* formats, ULONG* fetched) override
+    {
+        for (ULONG i = 0; i < count; ++i)
+            formats[i] = Fmt(CF_TEXT, TYMED_HGLOBAL, DVASPECT_CONTENT, m_next++ % m_period);
+        if (fetched) *fetched = count;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumFORMATETC**) override { return E_NOTIMPL; }
+
+private:
+    LONG m_period;
+    LONG m_next = 0;
+};
+
+class EndlessSource : public fw::ComObject<IDataObject> {
+public:
+    explicit EndlessSource(LONG period) : m_period(period) {}
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** out) override
+    {
+        *out = fw::MakeComObject<EndlessFormats>(m_period).Detach();
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC*, STGMEDIUM*) override { return DV_E_FORMATETC; }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC*) override { return DV_E_FORMATETC; }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+private:
+    LONG m_period;
+};
+
+}  // namespace
+
+TEST(FormatListing, AnEndlessListIsCutAndDuplicatesGoInLinearTime)
+{
+    for (const LONG period : {LONG{3}, LONG{1} << 30}) {
+        SCOPED_TRACE(period);
+        COleDataObject source;
+        source.Attach(fw::MakeComObject<EndlessSource>(period).Get());
+        std::vector<FORMATETC> formats;
+        const ULONGLONG start = ::GetTickCount64();
+        EXPECT_TRUE(ListFormats(source, formats));
+        EXPECT_LT(::GetTickCount64() - start, 2000u);
+        EXPECT_EQ(formats.size(), std::min<size_t>(period, kMaxListedFormats));
+        EXPECT_EQ(formats.back().lindex, static_cast<LONG>(formats.size() - 1));
+    }
+    // A stop ends the listing between two descriptions.
+    COleDataObject source;
+    source.Attach(fw::MakeComObject<EndlessSource>(LONG{1} << 30).Get());
+    std::vector<FORMATETC> formats;
+    int asked = 0;
+    EXPECT_TRUE(ListFormats(source, formats, nullptr, [&asked] { return ++asked > 5; }));
+    EXPECT_EQ(formats.size(), 5u);
+    EXPECT_EQ(MakeFormatListCutEntry()->m_properties,
+              std::vector<std::wstring>{L"エラー\t形式の一覧を最後まで読まずに打ち切りました（上限は10000個です）。"});
 }
 
 TEST_F(SnapshotCapture, EveryDescriptionGivesOneEntryInOrder)

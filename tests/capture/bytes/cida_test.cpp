@@ -99,6 +99,19 @@ TEST(Cida, CountLargerThanTheOffsetsItHasRoomFor)
     EXPECT_TRUE(layout.items.empty());
 }
 
+TEST(Cida, ListsDeeperThanAnyPathAreNone)
+{
+    const auto deepest = IdList(std::vector<uint16_t>(kMaxIdListLevels, 0));
+    const auto deeper = IdList(std::vector<uint16_t>(kMaxIdListLevels + 1, 0));
+    EXPECT_TRUE(ReadIdList(deepest.data(), deepest.size(), 0));
+    EXPECT_FALSE(ReadIdList(deeper.data(), deeper.size(), 0));
+    const auto array = Cida(deeper, {deepest});
+    const CidaLayout layout = ReadCida(array.data(), array.size());
+    EXPECT_TRUE(layout.damaged);
+    EXPECT_FALSE(layout.parent);
+    EXPECT_EQ(layout.items.size(), 1u);
+}
+
 TEST(Cida, ParentOutsideTheData)
 {
     auto bytes = Cida(IdList({}), {IdList({4})});
@@ -106,4 +119,28 @@ TEST(Cida, ParentOutsideTheData)
     const CidaLayout layout = ReadCida(bytes.data(), bytes.size());
     EXPECT_TRUE(layout.damaged);
     EXPECT_FALSE(layout.parent);
+}
+
+TEST(Cida, OverlappingListsAreWalkedWithinABudget)
+{
+    // 1000 items all at the start of one list of 500 items: walking each from its start
+    // would cover 1000 times the data.
+    std::vector<uint8_t> bytes;
+    Put32(bytes, 0, 1000);
+    const size_t list = 4 + 4 * 1001;
+    for (size_t i = 0; i <= 1000; ++i) Put32(bytes, 4 + 4 * i, static_cast<uint32_t>(list));
+    const auto shared = IdList(std::vector<uint16_t>(500, 58));
+    bytes.insert(bytes.end(), shared.begin(), shared.end());
+    const CidaLayout layout = ReadCida(bytes.data(), bytes.size());
+    EXPECT_TRUE(layout.damaged);
+    size_t walked = layout.parent ? layout.parent->length : 0;
+    for (const auto& item : layout.items) walked += item.idList.length;
+    EXPECT_LE(walked, kCidaWalkFactor * bytes.size());
+    EXPECT_GE(layout.items.size(), 1u);
+
+    // Real arrays share nothing, and many items fit within the budget.
+    auto many = Cida(IdList({}), std::vector<std::vector<uint8_t>>(1000, IdList({30})));
+    const CidaLayout whole = ReadCida(many.data(), many.size());
+    EXPECT_FALSE(whole.damaged);
+    EXPECT_EQ(whole.items.size(), 1000u);
 }
