@@ -3,6 +3,8 @@
 // string in the HTML entry's HEX page (Ctrl+F), then searches the whole snapshot for a path
 // (Ctrl+Shift+F) and shows the first hit. Writes the screen to OUT-1.bmp ... OUT-3.bmp.
 //   find_shot OUT
+#include "tools/screenshot/ScreenShot.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -96,31 +98,8 @@ HWND WaitWindow(const wchar_t* className, const wchar_t* title)
 
 bool Shot(const std::wstring& path)
 {
-    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    ::SelectObject(memory, old);
-    BITMAPINFOHEADER header = {sizeof header, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = (w * 3 + 3) & ~3;
-    std::vector<BYTE> bits(static_cast<size_t>(stride) * h);
-    ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(bits.size());
-    FILE* out = _wfopen(path.c_str(), L"wb");
-    if (!out) return false;
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&header, sizeof header, 1, out);
-    std::fwrite(bits.data(), 1, bits.size(), out);
-    std::fclose(out);
-    return true;
+    const RECT screen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return WriteScreenArea(screen, path);
 }
 
 void Click(HWND dialog, int id)

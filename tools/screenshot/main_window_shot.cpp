@@ -5,6 +5,7 @@
 // ENTRY is the entry's position under the snapshot, counted from 0 (the last entry when
 // absent or past the end), PAGE the tab's, counted from 0 (1, the hex page, when absent).
 #include "framework/Handles.h"
+#include "tools/screenshot/ScreenShot.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -58,30 +59,7 @@ int wmain(int argc, wchar_t** argv)
 
     RECT r;
     ::GetWindowRect(frame, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    fw::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen, w, h));
-    HGDIOBJ old = ::SelectObject(memory, bitmap.Get());
-    ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    ::SelectObject(memory, old);
-    BITMAPINFOHEADER header = {sizeof header, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const int stride = (w * 3 + 3) & ~3;
-    std::vector<BYTE> bits(static_cast<size_t>(stride) * h);
-    ::GetDIBits(memory, bitmap.Get(), 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(bits.size());
-    FILE* out = _wfopen(argv[1], L"wb");
-    if (!out) return 1;
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&header, sizeof header, 1, out);
-    std::fwrite(bits.data(), 1, bits.size(), out);
-    std::fclose(out);
+    if (!WriteScreenArea(r, argv[1])) return 1;
     ::PostMessageW(frame, WM_CLOSE, 0, 0);
     return 0;
 }

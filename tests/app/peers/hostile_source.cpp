@@ -6,6 +6,7 @@
 // descriptors claimed in 8 bytes; "DragImageBits": 4 MiB claiming 60000 × 60000 pixels;
 // CF_DIB: a header claiming 30000 × 30000 pixels; CF_UNICODETEXT: an ordinary text.
 #include "framework/Handles.h"
+#include "tests/PeerServe.h"
 #include "tests/TestDataObject.h"
 
 #include <windows.h>
@@ -77,17 +78,7 @@ int wmain(int argc, wchar_t** argv)
     fw::UniqueHandle go(::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
     if (!ready || !go) return 5;
     ::SetEvent(ready.Get());
-    // Serve the other process's requests, which arrive as window messages.
-    HANDLE wait = go.Get();
-    for (;;) {
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &wait, FALSE, 60000, QS_ALLINPUT);
-        if (r != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
+    testing_support::ServeMessagesUntil(go.Get(), 60000);
     ::OleSetClipboard(nullptr);
     return 0;
 }

@@ -6,6 +6,7 @@
 // climbs out of its folder; "Preferred DropEffect" copy | link; CF_LOCALE Japanese; a
 // 2 x 2 "PNG". With "-" for both events it serves for half a minute (screenshots).
 #include "framework/Handles.h"
+#include "tests/PeerServe.h"
 #include "tests/TestDataObject.h"
 
 #include <windows.h>
@@ -102,16 +103,7 @@ int wmain(int argc, wchar_t** argv)
     object->Release();
     if (FAILED(hr)) return 2;
     if (ready) ::SetEvent(ready.Get());
-    HANDLE wait = go.Get();
-    for (;;) {
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &wait, FALSE, standalone ? 30000 : 60000, QS_ALLINPUT);
-        if (r != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
+    testing_support::ServeMessagesUntil(go.Get(), standalone ? 30000 : 60000);
     ::OleSetClipboard(nullptr);
     return 0;
 }

@@ -18,6 +18,7 @@
 // test says why its source was not ready.
 #include "framework/ComObject.h"
 #include "framework/Handles.h"
+#include "tests/PeerServe.h"
 #include "tests/TestDataObject.h"
 
 #include <windows.h>
@@ -180,17 +181,7 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     if (ready) ::SetEvent(ready.Get());
-    // Serve the other process's requests, which arrive as window messages.
-    HANDLE wait = go.Get();
-    for (;;) {
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &wait, FALSE, standalone ? 30000 : 60000, QS_ALLINPUT);
-        if (r != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
+    testing_support::ServeMessagesUntil(go.Get(), standalone ? 30000 : 60000);
     if (mode != L"text") ::OleSetClipboard(nullptr);
     if (previousFilter || mode == L"busy") ::CoRegisterMessageFilter(previousFilter.Get(), nullptr);
     if (owner) ::DestroyWindow(owner);
