@@ -314,4 +314,24 @@ TEST_F(HistoryWatch, CompareListsTheEarlierRootAgainstTheNextNewerOne)
         EXPECT_EQ(side.end, 8u);
         EXPECT_TRUE(side.open);
     }
+
+    // B read from a file for the comparison only: in no tree, so only A can be shown.
+    const std::wstring saved = m_base / L"compared.kavilo";
+    ASSERT_TRUE(m_app->GetDocument()->SaveKeptFile(saved, 0));
+    bool enabledA = false, enabledB = true;
+    std::wstring header;
+    ModalScript fileScript([] { return ModalScript::FindDialog(L"比較"); },
+                           [&](HWND dialog) {
+                               enabledA = ::IsWindowEnabled(::GetDlgItem(dialog, IDC_COMPARE_SHOW_A)) != FALSE;
+                               enabledB = ::IsWindowEnabled(::GetDlgItem(dialog, IDC_COMPARE_SHOW_B)) != FALSE;
+                               wchar_t text[512] = {};
+                               ::GetDlgItemTextW(dialog, IDC_COMPARE_HEADER, text, 512);
+                               header = text;
+                               ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                           });
+    EXPECT_TRUE(m_app->GetDocument()->CompareRoot(-1, saved, m_frame->ShowEntryInHex()));
+    EXPECT_TRUE(fileScript.Ran());
+    EXPECT_TRUE(enabledA);
+    EXPECT_FALSE(enabledB);
+    EXPECT_NE(header.find(L"HEX で表示できるのは A だけです"), std::wstring::npos);
 }
