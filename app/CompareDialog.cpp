@@ -46,14 +46,27 @@ std::vector<std::array<std::wstring, 6>> BuildCompareRows(const CompareResult& r
     return rows;
 }
 
-CCompareDialog::CCompareDialog(const CompareResult& result, std::wstring titleA, std::wstring titleB)
-    : fw::Dialog(IDD_COMPARE), m_result(result), m_titleA(std::move(titleA)), m_titleB(std::move(titleB))
+uint64_t CompareShowOffset(const CompareItem& item)
+{
+    return item.kind == CompareKind::Changed && item.firstDifference ? *item.firstDifference : 0;
+}
+
+CCompareDialog::CCompareDialog(const CompareResult& result, std::wstring titleA, std::wstring titleB,
+                               CompareShowEntry showA, CompareShowEntry showB)
+    : fw::Dialog(IDD_COMPARE),
+      m_result(result),
+      m_titleA(std::move(titleA)),
+      m_titleB(std::move(titleB)),
+      m_showA(std::move(showA)),
+      m_showB(std::move(showB))
 {
 }
 
 BOOL CCompareDialog::OnInitDialog()
 {
-    SetDlgItemText(IDC_COMPARE_HEADER, L"A: " + m_titleA + L"\r\nB: " + m_titleB);
+    std::wstring header = L"A: " + m_titleA + L"\r\nB: " + m_titleB;
+    if (m_showA && !m_showB) header += L"\r\nB はファイルから読んだだけなので、HEX で表示できるのは A だけです。";
+    SetDlgItemText(IDC_COMPARE_HEADER, header);
     HWND list = GetDlgItem(IDC_COMPARE_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     const wchar_t* const captions[] = {L"形式", L"比較", L"サイズ A", L"サイズ B", L"最初の違い", L"違うバイト数"};
@@ -75,8 +88,69 @@ BOOL CCompareDialog::OnInitDialog()
         const int at = ListView_InsertItem(list, &item);
         for (int c = 1; c < 6; ++c) ListView_SetItemText(list, at, c, const_cast<wchar_t*>(rows[r][c].c_str()));
     }
+    // The first changed pair starts selected: Enter shows it.
+    for (size_t r = 0; r < m_result.items.size(); ++r) {
+        if (m_result.items[r].kind != CompareKind::Changed) continue;
+        ListView_SetItemState(list, static_cast<int>(r), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, static_cast<int>(r), FALSE);
+        break;
+    }
+    UpdateButtons();
     Layout();
-    return TRUE;
+    ::SetFocus(list);
+    return FALSE;
+}
+
+const CompareItem* CCompareDialog::SelectedItem() const
+{
+    const int selected = ListView_GetNextItem(GetDlgItem(IDC_COMPARE_LIST), -1, LVNI_SELECTED);
+    if (selected < 0 || static_cast<size_t>(selected) >= m_result.items.size()) return nullptr;
+    return &m_result.items[static_cast<size_t>(selected)];
+}
+
+void CCompareDialog::UpdateButtons()
+{
+    const CompareItem* item = SelectedItem();
+    ::EnableWindow(GetDlgItem(IDC_COMPARE_SHOW_A), item && item->a && m_showA);
+    ::EnableWindow(GetDlgItem(IDC_COMPARE_SHOW_B), item && item->b && m_showB);
+}
+
+void CCompareDialog::Show(bool sideB)
+{
+    const CompareItem* item = SelectedItem();
+    const CompareNode* node = item ? (sideB ? item->b : item->a) : nullptr;
+    const CompareShowEntry& show = sideB ? m_showB : m_showA;
+    if (!node || !show) {
+        ::MessageBeep(MB_OK);
+        return;
+    }
+    show(node->source, CompareShowOffset(*item));
+    // The HEX page took the focus; the dialog keeps it while it is open.
+    ::SetFocus(GetDlgItem(IDC_COMPARE_LIST));
+}
+
+bool CCompareDialog::OnCommand(WORD id, WORD code)
+{
+    if (id == IDC_COMPARE_SHOW_A || id == IDC_COMPARE_SHOW_B) {
+        Show(id == IDC_COMPARE_SHOW_B);
+        return true;
+    }
+    return fw::Dialog::OnCommand(id, code);
+}
+
+void CCompareDialog::OnOK()
+{
+    // Enter: the default button's action, the dialog stays.
+    Show(false);
+}
+
+LRESULT CCompareDialog::OnNotify(NMHDR* header)
+{
+    if (header->idFrom == IDC_COMPARE_LIST) {
+        if (header->code == LVN_ITEMCHANGED) UpdateButtons();
+        if (header->code == NM_DBLCLK) Show((::GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    }
+    return fw::Dialog::OnNotify(header);
 }
 
 void CCompareDialog::Layout()
@@ -85,6 +159,7 @@ void CCompareDialog::Layout()
     ::GetClientRect(GetSafeHwnd(), &client);
     HWND list = GetDlgItem(IDC_COMPARE_LIST);
     HWND close = GetDlgItem(IDCANCEL);
+    HWND showA = GetDlgItem(IDC_COMPARE_SHOW_A), showB = GetDlgItem(IDC_COMPARE_SHOW_B);
     RECT button = {};
     ::GetWindowRect(close, &button);
     const int bw = button.right - button.left, bh = button.bottom - button.top;
@@ -93,6 +168,11 @@ void CCompareDialog::Layout()
     ::MapWindowPoints(nullptr, GetSafeHwnd(), reinterpret_cast<POINT*>(&header), 2);
     const int margin = header.left;
     ::MoveWindow(close, client.right - margin - bw, client.bottom - margin - bh, bw, bh, TRUE);
+    RECT show = {};
+    ::GetWindowRect(showA, &show);
+    const int sw = show.right - show.left, gap = margin / 2;
+    ::MoveWindow(showA, margin, client.bottom - margin - bh, sw, bh, TRUE);
+    ::MoveWindow(showB, margin + sw + gap, client.bottom - margin - bh, sw, bh, TRUE);
     ::MoveWindow(list, margin, header.bottom + margin, client.right - 2 * margin,
                  client.bottom - header.bottom - 3 * margin - bh, TRUE);
 }

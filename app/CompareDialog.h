@@ -7,22 +7,43 @@
 #include "framework/Dialog.h"
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 // The list's rows: 形式, 比較, サイズ A, サイズ B, 最初の違い, 違うバイト数.
 std::vector<std::array<std::wstring, 6>> BuildCompareRows(const CompareResult& result);
 
+// The offset a side of a row is shown at: the first difference of a changed pair, else 0.
+uint64_t CompareShowOffset(const CompareItem& item);
+
+// Shows a node's entry (its source) in the main window's HEX page with the byte at the
+// offset selected; false when it cannot.
+using CompareShowEntry = std::function<bool(const void* source, uint64_t offset)>;
+
+// "A を HEX で表示" (also Enter and a double click) and "B を HEX で表示" (also Shift with a
+// double click) show the selected row's entry of that side behind the dialog, which stays
+// open so that both sides can be looked at in turn. A side without a way to show it (a
+// snapshot read from a file for the comparison only) has its button disabled.
 class CCompareDialog : public fw::Dialog {
 public:
-    CCompareDialog(const CompareResult& result, std::wstring titleA, std::wstring titleB);
+    CCompareDialog(const CompareResult& result, std::wstring titleA, std::wstring titleB, CompareShowEntry showA = {},
+                   CompareShowEntry showB = {});
 
 protected:
     BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code) override;
+    LRESULT OnNotify(NMHDR* header) override;
+    void OnOK() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
     void Layout();
+    const CompareItem* SelectedItem() const;
+    void UpdateButtons();
+    void Show(bool sideB);
     const CompareResult& m_result;
     std::wstring m_titleA, m_titleB;
+    CompareShowEntry m_showA, m_showB;
 };

@@ -202,7 +202,7 @@ std::shared_ptr<CCBDataArray> CKaviloDoc::FindSnapshotOf(const CCBData* entry) c
     return nullptr;
 }
 
-bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path)
+bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path, ShowEntryAt show)
 {
     struct Side {
         std::shared_ptr<CCBDataArray> snapshot;
@@ -247,7 +247,15 @@ bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path)
         result = CompareSnapshotTrees(treeA, treeB, progress);
         if (!result.stopped) {
             // The dialog shows the trees' nodes: they stay while it is open.
-            CCompareDialog dialog(result, a.title, b.title);
+            CompareShowEntry showA, showB;
+            if (show) {
+                showA = [&show](const void* source, uint64_t offset) {
+                    return show(static_cast<const CCBData*>(source), offset);
+                };
+                // A file read here is in no tree.
+                if (path.empty()) showB = showA;
+            }
+            CCompareDialog dialog(result, a.title, b.title, showA, showB);
             dialog.DoModal(fw::GetMainWindow());
         }
     }
@@ -258,10 +266,11 @@ bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path)
     return true;
 }
 
-void CKaviloDoc::OnEditCompareFile(int kept)
+void CKaviloDoc::OnEditCompareFile(int kept, ShowEntryAt show)
 {
     std::wstring path;
-    if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) CompareRoot(kept, path);
+    if (fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path))
+        CompareRoot(kept, path, std::move(show));
 }
 
 void CKaviloDoc::CaptureForWatch(bool listOnly)

@@ -253,6 +253,13 @@ bool CMainFrame::ShowFindHit(const SnapshotFindHit& hit)
     return m_kaviloView.ShowHexSelection(hit.offset, hit.length);
 }
 
+std::function<bool(const CCBData*, uint64_t)> CMainFrame::ShowEntryInHex()
+{
+    return [this](const CCBData* entry, uint64_t offset) {
+        return m_leftView.SelectEntry(entry) && m_kaviloView.ShowHexSelection(offset, 1);
+    };
+}
+
 bool CMainFrame::RouteCommand(UINT id)
 {
     // The frame, then the document, then the application.
@@ -284,10 +291,10 @@ bool CMainFrame::RouteCommand(UINT id)
             SetWatching(!m_watching);
             return true;
         case ID_EDIT_COMPARE:
-            if (m_document) m_document->CompareRoot(m_leftView.GetSelectedKept());
+            if (m_document) m_document->CompareRoot(m_leftView.GetSelectedKept(), std::wstring(), ShowEntryInHex());
             return true;
         case ID_EDIT_COMPARE_FILE:
-            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept());
+            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_REMOVE_SNAPSHOT:
             if (m_document && m_leftView.GetSelectedKept() >= 0)

@@ -12,6 +12,9 @@
 #include "framework/ToolBar.h"
 #include "framework/Window.h"
 
+#include <cstdint>
+#include <functional>
+
 class CKaviloDoc;
 
 struct SnapshotFindHit;
@@ -63,6 +66,8 @@ private:
 public:
     // Selects the hit's entry, opens its HEX page and selects the match.
     bool ShowFindHit(const SnapshotFindHit& hit);
+    // Selects an entry and selects the byte at an offset in its HEX page (the comparison's).
+    std::function<bool(const CCBData*, uint64_t)> ShowEntryInHex();
 
 private:
     bool RouteCommand(UINT id);

@@ -14,6 +14,7 @@
 #include "tests/TestDataObject.h"
 #include "tests/TestProgress.h"
 #include "tests/app/AppFixture.h"
+#include "viewers/HexViewDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -251,15 +252,33 @@ TEST_F(HistoryWatch, CompareListsTheEarlierRootAgainstTheNextNewerOne)
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::wstring>{L"比較するスナップショットがありません。"});
     Put(1, 8);
     Command(ID_EDIT_PASTE);
+    const CCBData* entryA = (*m_app->GetDocument()->GetSnapshot())[0].get();
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta History")), GlobalMedium({1, 1, 1, 1, 1, 1, 1, 2}));
     object->Offer(Fmt(CF_TEXT), GlobalMedium({'x', 0}));
     ASSERT_EQ(SetOleClipboard(object), S_OK);
     object->Release();
     Command(ID_EDIT_PASTE);
+    const CCBData* entryB = (*m_app->GetDocument()->GetSnapshot())[0].get();
 
     std::vector<std::pair<std::wstring, std::wstring>> rows;
     std::vector<std::wstring> changed;
+    // Each side shown behind the open dialog: the tree's entry and the HEX page's selection.
+    struct Shown {
+        const CCBData* entry = nullptr;
+        uint64_t begin = 0, end = 0;
+        bool open = false;
+    };
+    std::vector<Shown> shown;
+    const auto record = [&](HWND dialog) {
+        Shown at{m_frame->GetLeftView().GetSelectedEntry()};
+        if (auto* hex = dynamic_cast<CHexViewDialog*>(m_frame->GetKaviloView().GetActivePage())) {
+            at.begin = hex->GetHexView().GetSelectedByteRange().begin;
+            at.end = hex->GetHexView().GetSelectedByteRange().end;
+        }
+        at.open = ::IsWindowVisible(dialog) != FALSE;
+        shown.push_back(at);
+    };
     ModalScript script([] { return ModalScript::FindDialog(L"比較"); },
                        [&](HWND dialog) {
                            HWND list = ::GetDlgItem(dialog, IDC_COMPARE_LIST);
@@ -269,6 +288,12 @@ TEST_F(HistoryWatch, CompareListsTheEarlierRootAgainstTheNextNewerOne)
                                ListView_GetItemText(list, 0, column, text, 64);
                                changed.push_back(text);
                            }
+                           // Enter shows A of the changed pair, the other button B.
+                           ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+                           record(dialog);
+                           ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_COMPARE_SHOW_B, BN_CLICKED),
+                                          reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDC_COMPARE_SHOW_B)));
+                           record(dialog);
                            ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
                        });
     // The earlier root selected: compared with the current one.
@@ -281,4 +306,32 @@ TEST_F(HistoryWatch, CompareListsTheEarlierRootAgainstTheNextNewerOne)
     EXPECT_EQ(rows[0], std::make_pair(std::wstring(L"\"Orvetta History\""), std::wstring(L"変更")));
     EXPECT_EQ(changed, (std::vector<std::wstring>{L"8", L"8", L"7", L"1"}));  // the last byte
     EXPECT_EQ(rows[1], std::make_pair(std::wstring(L"CF_TEXT"), std::wstring(L"B のみ")));
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].entry, entryA);
+    EXPECT_EQ(shown[1].entry, entryB);
+    for (const Shown& side : shown) {
+        EXPECT_EQ(side.begin, 7u);
+        EXPECT_EQ(side.end, 8u);
+        EXPECT_TRUE(side.open);
+    }
+
+    // B read from a file for the comparison only: in no tree, so only A can be shown.
+    const std::wstring saved = m_base / L"compared.kavilo";
+    ASSERT_TRUE(m_app->GetDocument()->SaveKeptFile(saved, 0));
+    bool enabledA = false, enabledB = true;
+    std::wstring header;
+    ModalScript fileScript([] { return ModalScript::FindDialog(L"比較"); },
+                           [&](HWND dialog) {
+                               enabledA = ::IsWindowEnabled(::GetDlgItem(dialog, IDC_COMPARE_SHOW_A)) != FALSE;
+                               enabledB = ::IsWindowEnabled(::GetDlgItem(dialog, IDC_COMPARE_SHOW_B)) != FALSE;
+                               wchar_t text[512] = {};
+                               ::GetDlgItemTextW(dialog, IDC_COMPARE_HEADER, text, 512);
+                               header = text;
+                               ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                           });
+    EXPECT_TRUE(m_app->GetDocument()->CompareRoot(-1, saved, m_frame->ShowEntryInHex()));
+    EXPECT_TRUE(fileScript.Ran());
+    EXPECT_TRUE(enabledA);
+    EXPECT_FALSE(enabledB);
+    EXPECT_NE(header.find(L"HEX で表示できるのは A だけです"), std::wstring::npos);
 }
