@@ -5,6 +5,7 @@
 #include "app/FormatChoice.h"
 #include "app/HistoryLimits.h"
 #include "capture/CBData.h"
+#include "capture/CBDataCreateContext.h"
 #include "capture/FormatCatalogue.h"
 #include "capture/SnapshotComparison.h"
 #include "capture/SnapshotFile.h"
@@ -26,6 +27,8 @@ const fw::CRuntimeClass CKaviloDoc::classCKaviloDoc = {"CKaviloDoc", &fw::Docume
 namespace {
 
 constexpr UINT kFirstChoice = 10000;
+// A listing of formats that takes longer than this shows the progress window.
+constexpr ULONGLONG kListingWindowDelay = 300;  // milliseconds
 // A pop-up menu of thousands of items takes long to build and cannot be read: the
 // formats after these are left out of it, and a grey item says how many.
 constexpr size_t kMaxChoices = 1000;
@@ -276,22 +279,25 @@ void CKaviloDoc::OnEditCompareFile(int kept, ShowEntryAt show)
 void CKaviloDoc::CaptureForWatch(bool listOnly)
 {
     if (m_busy) return;
+    BusyScope busy(*this);
     RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats, enumerated;
-    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats, &enumerated);
+    bool stopped = false;
+    const bool cut = clipboard.AttachClipboard() && ListSourceFormats(clipboard, formats, enumerated, stopped);
     m_how = L"paste";
     m_owner = std::move(owner);
     m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, listOnly ? std::vector<FORMATETC>() : formats, formats, enumerated, cut);
+    ReplaceAndCapture(clipboard, listOnly || stopped ? std::vector<FORMATETC>() : formats, formats, enumerated, cut,
+                      stopped);
     clipboard.Release();
 }
 
 void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                                    const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated,
-                                   bool listCut)
+                                   bool listCut, bool listStopped)
 {
     BusyScope busy(*this);
     RetireSnapshot();
@@ -306,7 +312,7 @@ void CKaviloDoc::ReplaceAndCapture(COleDataObject& source, const std::vector<FOR
         snapshot->Capture(source, capture, progress);
         m_progress = nullptr;
         snapshot->RecordEnumeration(enumerated, capture);
-        if (listCut) snapshot->push_back(MakeFormatListCutEntry());
+        if (listCut) snapshot->push_back(MakeFormatListCutEntry(listStopped));
     } catch (const std::bad_alloc&) {
         m_progress = nullptr;
         m_snapshot.reset();
@@ -341,36 +347,41 @@ bool CKaviloDoc::StopCapture(bool thenClose)
 void CKaviloDoc::OnEditPaste()
 {
     if (m_busy) return;
+    BusyScope busy(*this);
     // The snapshot goes into the history under its own title, before the new one is set.
     RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats, enumerated;
-    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats, &enumerated);
+    bool stopped = false;
+    const bool cut = clipboard.AttachClipboard() && ListSourceFormats(clipboard, formats, enumerated, stopped);
     m_how = L"paste";
     m_owner = std::move(owner);
     m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, formats, formats, enumerated, cut);
+    ReplaceAndCapture(clipboard, stopped ? std::vector<FORMATETC>() : formats, formats, enumerated, cut, stopped);
     clipboard.Release();
 }
 
 void CKaviloDoc::OnEditPasteSpecial()
 {
     if (m_busy) return;
+    BusyScope busy(*this);
     const DWORD sequence = ::GetClipboardSequenceNumber();
     CClipboardOwner owner = QueryClipboardOwner();
     COleDataObject clipboard;
     std::vector<FORMATETC> formats, enumerated;
-    const bool cut = clipboard.AttachClipboard() && ListFormats(clipboard, formats, &enumerated);
-    const std::vector<FORMATETC> chosen = ChooseFormats(formats);
-    if (chosen.empty()) return;
+    bool stopped = false;
+    const bool cut = clipboard.AttachClipboard() && ListSourceFormats(clipboard, formats, enumerated, stopped);
+    // After a stop nothing is taken: the snapshot only says so.
+    const std::vector<FORMATETC> chosen = stopped ? std::vector<FORMATETC>() : ChooseFormats(formats);
+    if (chosen.empty() && !stopped) return;
     RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", sequence));
     m_how = L"paste-special";
     m_owner = std::move(owner);
     m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, chosen, formats, enumerated, cut);
+    ReplaceAndCapture(clipboard, chosen, formats, enumerated, cut, stopped);
     UpdateAllViews(nullptr, HintSelectFirst);
     clipboard.Release();
 }
@@ -378,11 +389,16 @@ void CKaviloDoc::OnEditPasteSpecial()
 bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD allowedEffects)
 {
     if (m_busy) return false;
+    BusyScope busy(*this);
     if (HWND main = fw::GetMainWindow()) ::SetForegroundWindow(main);
     std::vector<FORMATETC> formats, enumerated;
-    const bool cut = ListFormats(source, formats, &enumerated);
-    const std::vector<FORMATETC> capture = chooseFormat ? ChooseFormats(formats) : formats;
-    if (capture.empty()) return false;
+    bool stopped = false;
+    const bool cut = ListSourceFormats(source, formats, enumerated, stopped);
+    // After a stop nothing is taken: the snapshot only says so.
+    const std::vector<FORMATETC> capture = stopped        ? std::vector<FORMATETC>()
+                                           : chooseFormat ? ChooseFormats(formats)
+                                                          : formats;
+    if (capture.empty() && !stopped) return false;
     RetireSnapshot();
 
     int hour = -1, minute = -1, second = -1;
@@ -393,9 +409,34 @@ bool CKaviloDoc::CaptureDrop(COleDataObject& source, bool chooseFormat, DWORD al
     m_how = chooseFormat ? L"drop-special" : L"drop";
     m_owner.reset();
     m_allowedEffects = allowedEffects;
-    ReplaceAndCapture(source, capture, formats, enumerated, cut);
+    ReplaceAndCapture(source, capture, formats, enumerated, cut, stopped);
     if (chooseFormat) UpdateAllViews(nullptr, HintSelectFirst);
     return true;
+}
+
+bool CKaviloDoc::ListSourceFormats(COleDataObject& source, std::vector<FORMATETC>& formats,
+                                   std::vector<FORMATETC>& enumerated, bool& stopped)
+{
+    CCopyingDialog progress;
+    CCBDataCreateContext pump;
+    pump.m_progress = &progress;
+    const ULONGLONG start = ::GetTickCount64();
+    bool shown = false;
+    m_progress = &progress;
+    const bool cut = ListFormats(source, formats, &enumerated, [&] {
+        if (progress.IsStopRequested()) return true;
+        if (!shown) {
+            // A quick listing goes without the window and without dispatching messages.
+            if (::GetTickCount64() - start < kListingWindowDelay) return false;
+            progress.Open();
+            shown = true;
+        }
+        return pump.PumpMessages() != FALSE;
+    });
+    m_progress = nullptr;
+    stopped = progress.IsStopRequested() != FALSE;
+    if (shown) progress.Close();
+    return cut;
 }
 
 std::vector<FORMATETC> CKaviloDoc::ChooseFormats(const std::vector<FORMATETC>& offered)

@@ -103,10 +103,10 @@ public:
     // new one is captured from `source`, then the views are told again (hint 1).
     // `enumerated` is the source's own list, exact duplicates included, which the snapshot
     // keeps for its replay. `listCut`: the source's list of formats was cut, which the
-    // snapshot's last entry says.
+    // snapshot's last entry says (`listStopped`: by the user's stop).
     void ReplaceAndCapture(COleDataObject& source, const std::vector<FORMATETC>& capture,
                            const std::vector<FORMATETC>& offered, const std::vector<FORMATETC>& enumerated = {},
-                           bool listCut = false);
+                           bool listCut = false, bool listStopped = false);
 
     // Asks the running long operation (a capture, the opening or saving of a snapshot file,
     // a replay waiting for the clipboard) to stop; with `thenClose`, the main window is
@@ -160,6 +160,12 @@ private:
         CKaviloDoc& m_document;
         bool m_outermost;  // the scope that marked the document busy ends it
     };
+
+    // ListFormats for a capture, part of its long operation: once the listing has taken
+    // longer than a moment the progress window shows, and its Stop ends the listing
+    // (`stopped`). True when the list was cut.
+    bool ListSourceFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::vector<FORMATETC>& enumerated,
+                           bool& stopped);
 
     // A data object the program offered and how many of its writes are shown.
     struct ReplaySession {

@@ -51,8 +51,9 @@ inline constexpr size_t kMaxListedFormats = 10000;
 // description. True when the list was cut: at kMaxListedFormats descriptions or by a stop.
 bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::vector<FORMATETC>* enumerated = nullptr,
                  const std::function<bool()>& stopped = nullptr);
-// The entry that tells, at the end of a snapshot, that its list of formats was cut.
-std::shared_ptr<CCBData> MakeFormatListCutEntry();
+// The entry that tells, at the end of a snapshot, that its list of formats was cut: at the
+// bound, or by the user's stop when `stopped`.
+std::shared_ptr<CCBData> MakeFormatListCutEntry(bool stopped = false);
 // GetFormatEtcText of each description, in order.
 void ListFormatTexts(const std::vector<FORMATETC>& formats, std::vector<std::wstring>& texts);
 // The entry factory: decides the kind of entry for one description and has it made.

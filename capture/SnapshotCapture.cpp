@@ -146,8 +146,9 @@ bool ListFormats(COleDataObject& source, std::vector<FORMATETC>& formats, std::v
     return true;
 }
 
-std::shared_ptr<CCBData> MakeFormatListCutEntry()
+std::shared_ptr<CCBData> MakeFormatListCutEntry(bool stopped)
 {
+    if (stopped) return MakeErrorEntry(L"形式の一覧を最後まで読まずに打ち切りました（中止しました）。");
     return MakeErrorEntry(fw::Format(L"形式の一覧を最後まで読まずに打ち切りました（上限は%u個です）。",
                                      static_cast<unsigned>(kMaxListedFormats)));
 }

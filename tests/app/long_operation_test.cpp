@@ -17,6 +17,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -51,6 +52,62 @@ protected:
         return ::SendMessageW(m_frame->GetToolBar().GetSafeHwnd(), TB_ISBUTTONENABLED, id, 0) != 0;
     }
     CKaviloDoc& Document() { return *m_app->GetDocument(); }
+};
+
+// A format list that never ends and takes a little time per description. Once the
+// progress window shows, the user presses its Stop.
+class SlowEndlessFormats : public fw::ComObject<IEnumFORMATETC> {
+public:
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, FORMATETC* formats, ULONG* fetched) override
+    {
+        ::Sleep(2);
+        for (ULONG i = 0; i < count; ++i) formats[i] = Fmt(CF_TEXT, TYMED_HGLOBAL, DVASPECT_CONTENT, m_next++);
+        if (fetched) *fetched = count;
+        if (!m_stopPressed) {
+            ::EnumThreadWindows(
+                ::GetCurrentThreadId(),
+                [](HWND hwnd, LPARAM param) {
+                    wchar_t name[16] = {};
+                    ::GetClassNameW(hwnd, name, 16);
+                    if (std::wstring(name) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
+                    ::PostMessageW(::GetDlgItem(hwnd, IDCANCEL), BM_CLICK, 0, 0);
+                    *reinterpret_cast<bool*>(param) = true;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&m_stopPressed));
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumFORMATETC**) override { return E_NOTIMPL; }
+
+    LONG m_next = 0;
+    bool m_stopPressed = false;
+};
+
+class SlowEndlessSource : public fw::ComObject<IDataObject> {
+public:
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** out) override
+    {
+        m_formats = fw::MakeComObject<SlowEndlessFormats>();
+        return m_formats.CopyTo(out);
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fmt, STGMEDIUM*) override
+    {
+        if (fmt->cfFormat != CF_PALETTE) ++m_dataAsked;
+        return DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC*) override { return DV_E_FORMATETC; }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    fw::ComPtr<SlowEndlessFormats> m_formats;
+    int m_dataAsked = 0;
 };
 
 }  // namespace
@@ -171,4 +228,28 @@ TEST_F(LongOperation, APasteDuringTheReplaysWaitForTheClipboardIsRefused)
     EXPECT_FALSE(::PeekMessageW(&msg, frame, WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) << "the replay did not wait";
     EXPECT_EQ(Document().GetSnapshot(), before);
     EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+// A source whose list of formats never ends, slowly: the listing shows the progress window,
+// its Stop ends the listing, and the snapshot says the list was cut and holds no data.
+TEST_F(LongOperation, StopEndsASlowEndlessListingOfFormats)
+{
+    ::ShowWindow(m_frame->GetSafeHwnd(), SW_SHOWNORMAL);
+    fw::ComPtr<SlowEndlessSource> source = fw::MakeComObject<SlowEndlessSource>();
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(Drop(source.Get()), static_cast<DWORD>(DROPEFFECT_COPY));
+    const ULONGLONG took = ::GetTickCount64() - start;
+    std::printf("listing stopped after %ld descriptions, %llu ms\n", static_cast<long>(source->m_formats->m_next),
+                static_cast<unsigned long long>(took));
+    ASSERT_TRUE(source->m_formats);
+    EXPECT_TRUE(source->m_formats->m_stopPressed);
+    EXPECT_LT(static_cast<size_t>(source->m_formats->m_next), kMaxListedFormats);
+    EXPECT_EQ(source->m_dataAsked, 0);
+    const std::shared_ptr<CCBDataArray> snapshot = Document().GetSnapshot();
+    ASSERT_TRUE(snapshot);
+    ASSERT_EQ(snapshot->size(), 1u);
+    EXPECT_EQ(snapshot->at(0)->m_properties,
+              std::vector<std::wstring>{L"エラー\t形式の一覧を最後まで読まずに打ち切りました（中止しました）。"});
+    EXPECT_FALSE(Document().IsBusy());
+    EXPECT_TRUE(::IsWindowEnabled(m_frame->GetSafeHwnd()));
 }
