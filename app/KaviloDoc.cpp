@@ -280,6 +280,7 @@ void CKaviloDoc::CaptureForWatch(bool listOnly)
 {
     if (m_busy) return;
     BusyScope busy(*this);
+    // The snapshot goes into the history under its own title, before the new one is set.
     RetireSnapshot();
     SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
     CClipboardOwner owner = QueryClipboardOwner();
@@ -346,21 +347,7 @@ bool CKaviloDoc::StopCapture(bool thenClose)
 
 void CKaviloDoc::OnEditPaste()
 {
-    if (m_busy) return;
-    BusyScope busy(*this);
-    // The snapshot goes into the history under its own title, before the new one is set.
-    RetireSnapshot();
-    SetTitle(fw::Format(L"クリップボード#%u", ::GetClipboardSequenceNumber()));
-    CClipboardOwner owner = QueryClipboardOwner();
-    COleDataObject clipboard;
-    std::vector<FORMATETC> formats, enumerated;
-    bool stopped = false;
-    const bool cut = clipboard.AttachClipboard() && ListSourceFormats(clipboard, formats, enumerated, stopped);
-    m_how = L"paste";
-    m_owner = std::move(owner);
-    m_allowedEffects.reset();
-    ReplaceAndCapture(clipboard, stopped ? std::vector<FORMATETC>() : formats, formats, enumerated, cut, stopped);
-    clipboard.Release();
+    CaptureForWatch(false);
 }
 
 void CKaviloDoc::OnEditPasteSpecial()

@@ -10,6 +10,7 @@
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 
+#include "bench/BenchDataObject.h"
 #include "bench/BenchSupport.h"
 
 #include <windows.h>
@@ -27,66 +28,6 @@ namespace {
 using namespace bench_support;
 
 constexpr int kFiles = 10000;
-
-// Offers one CF_HDROP block, as a drop source does.
-class DropSource : public IDataObject {
-public:
-    explicit DropSource(std::vector<BYTE> dropFiles) : m_dropFiles(std::move(dropFiles)) {}
-    virtual ~DropSource() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDataObject) return E_NOINTERFACE;
-        *ppv = static_cast<IDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG refs = --m_refs;
-        if (refs == 0) delete this;
-        return refs;
-    }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fmt, STGMEDIUM* medium) override
-    {
-        std::memset(medium, 0, sizeof *medium);
-        if (fmt->cfFormat != CF_HDROP || !(fmt->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-        HGLOBAL global = ::GlobalAlloc(GMEM_MOVEABLE, m_dropFiles.size());
-        if (!global) return E_OUTOFMEMORY;
-        std::memcpy(fw::GlobalLockView(global).Data(), m_dropFiles.data(), m_dropFiles.size());
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = global;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* fmt) override
-    {
-        return fmt->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
-    {
-        out->ptd = nullptr;
-        return DATA_S_SAMEFORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override
-    {
-        if (direction != DATADIR_GET) return E_NOTIMPL;
-        FORMATETC fmt = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        return ::SHCreateStdEnumFmtEtc(1, &fmt, out);
-    }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override
-    {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    ULONG m_refs = 1;
-    std::vector<BYTE> m_dropFiles;
-};
 
 class SilentProgress : public ICaptureProgress {
 public:
@@ -179,7 +120,8 @@ size_t CountFiles(const CCBDataArray& snapshot)
 double CaptureDrop(const std::wstring& source)
 {
     COleDataObject object;
-    DropSource* drop = new DropSource(DropFilesOf(source));
+    // One CF_HDROP block, as a drop source offers it.
+    auto* drop = new OfferedBlocks({{CF_HDROP, DropFilesOf(source)}});
     object.Attach(drop);
     drop->Release();
     SilentProgress progress;
