@@ -252,8 +252,8 @@ bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path, ShowEntryAt sho
             // The dialog shows the trees' nodes: they stay while it is open.
             CompareShowEntry showA, showB;
             if (show) {
-                showA = [&show](const void* source, uint64_t offset) {
-                    return show(static_cast<const CCBData*>(source), offset);
+                showA = [&show](const void* source, uint64_t offset, uint64_t length) {
+                    return show(static_cast<const CCBData*>(source), offset, length);
                 };
                 // A file read here is in no tree.
                 if (path.empty()) showB = showA;

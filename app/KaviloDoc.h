@@ -137,9 +137,10 @@ public:
     // the snapshot file at `path`, or without one with its neighbour in the history (the
     // next newer one; the current snapshot with the one before it), and shows the result.
     // False when there is nothing to compare, the file cannot be read or the user stops.
-    // The dialog shows an entry of the history in HEX at an offset through `show`; the
-    // entries of a file read for the comparison only cannot be shown.
-    using ShowEntryAt = std::function<bool(const CCBData* entry, uint64_t offset)>;
+    // The dialog shows an entry of the history in HEX with `length` bytes from an offset
+    // selected (the caret at the offset when 0) through `show`; the entries of a file read
+    // for the comparison only cannot be shown.
+    using ShowEntryAt = std::function<bool(const CCBData* entry, uint64_t offset, uint64_t length)>;
     bool CompareRoot(int kept, const std::wstring& path = std::wstring(), ShowEntryAt show = {});
     // Asks for a snapshot file, then CompareRoot with it.
     void OnEditCompareFile(int kept, ShowEntryAt show = {});

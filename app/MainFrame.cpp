@@ -253,10 +253,10 @@ bool CMainFrame::ShowFindHit(const SnapshotFindHit& hit)
     return m_kaviloView.ShowHexSelection(hit.offset, hit.length);
 }
 
-std::function<bool(const CCBData*, uint64_t)> CMainFrame::ShowEntryInHex()
+std::function<bool(const CCBData*, uint64_t, uint64_t)> CMainFrame::ShowEntryInHex()
 {
-    return [this](const CCBData* entry, uint64_t offset) {
-        return m_leftView.SelectEntry(entry) && m_kaviloView.ShowHexSelection(offset, 1);
+    return [this](const CCBData* entry, uint64_t offset, uint64_t length) {
+        return m_leftView.SelectEntry(entry) && m_kaviloView.ShowHexSelection(offset, length);
     };
 }
 
