@@ -291,7 +291,7 @@ bool CMainFrame::RouteCommand(UINT id)
             SetWatching(!m_watching);
             return true;
         case ID_EDIT_COMPARE:
-            if (m_document) m_document->CompareRoot(m_leftView.GetSelectedKept(), std::wstring(), ShowEntryInHex());
+            if (m_document) m_document->OnEditCompare(m_leftView.GetSelectedKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_COMPARE_FILE:
             if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept(), ShowEntryInHex());

@@ -2,7 +2,9 @@
 // choice of the snapshot to compare with among the history's roots.
 #include "app/KaviloApp.h"
 #include "capture/CBData.h"
+#include "framework/FileDialog.h"
 #include "framework/Profile.h"
+#include "res/compare_resource.h"
 #include "res/resource.h"
 #include "res/watch_resource.h"
 #include "tests/ControlReading.h"
@@ -21,6 +23,20 @@ namespace {
 
 class CompareChoose : public AppFixture {
 protected:
+    // Captures eight bytes, 0 but for 0xFF at `mark`: two such snapshots first differ at
+    // the smaller mark.
+    const CCBData* CaptureMarked(size_t mark)
+    {
+        std::vector<uint8_t> bytes(8, 0);
+        bytes[mark] = 0xFF;
+        TestDataObject* object = TestDataObject::Create();
+        object->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta Compare")), GlobalMedium(bytes));
+        EXPECT_EQ(SetOleClipboard(object), S_OK);
+        object->Release();
+        Command(ID_EDIT_PASTE);
+        return (*m_app->GetDocument()->GetSnapshot())[0].get();
+    }
+    std::wstring Title() { return L"クリップボード#" + std::to_wstring(::GetClipboardSequenceNumber()); }
     // Captures an object of ours offering one block of `size` bytes of `fill`; returns its entry.
     const CCBData* Capture(uint8_t fill, size_t size)
     {
@@ -94,4 +110,95 @@ TEST_F(CompareChoose, OneSideTheOthersBeginningShowsTheSurplusAndTheShorterSides
     EXPECT_EQ(shown[1].entry, longer);
     EXPECT_EQ(shown[1].begin, 8u);
     EXPECT_EQ(shown[1].end, 20u);
+}
+
+TEST_F(CompareChoose, TheCurrentRootComparedWithAChosenNonAdjacentRootOrAFile)
+{
+    ASSERT_TRUE(fw::WriteProfileInt(L"Settings", L"KeptSnapshots", 4));
+    const CCBData* oldest = CaptureMarked(1);
+    const std::wstring oldestTitle = Title();
+    CaptureMarked(2);
+    const std::wstring middleTitle = Title();
+    CaptureMarked(3);
+    const std::wstring newerTitle = Title();
+    CaptureMarked(4);
+    const std::wstring currentTitle = Title();
+
+    std::vector<std::pair<std::wstring, std::wstring>> candidates;
+    std::wstring owner;
+    int preselected = -1;
+    size_t keptDuringChoice = 0;
+    ModalScript chooser([] { return ModalScript::FindDialog(L"比較する相手"); },
+                        [&](HWND dialog) {
+                            HWND list = ::GetDlgItem(dialog, IDC_COMPARE_CHOOSE_LIST);
+                            candidates = ListRows(list);
+                            wchar_t text[MAX_PATH] = {};
+                            ListView_GetItemText(list, 2, 2, text, MAX_PATH);
+                            owner = text;
+                            preselected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+                            // The history stays as listed while the choice is open.
+                            m_app->GetDocument()->RemoveKeptSnapshot(2);
+                            keptDuringChoice = m_app->GetDocument()->GetKeptSnapshots().size();
+                            // The oldest root, two away from the current one.
+                            SelectListRows(list, {2});
+                            ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+                        });
+    std::wstring header;
+    std::vector<std::wstring> changed;
+    Shown shownB;
+    ModalScript compare([] { return ModalScript::FindDialog(L"比較"); },
+                        [&](HWND dialog) {
+                            wchar_t text[512] = {};
+                            ::GetDlgItemTextW(dialog, IDC_COMPARE_HEADER, text, 512);
+                            header = text;
+                            HWND list = ::GetDlgItem(dialog, IDC_COMPARE_LIST);
+                            for (int column = 1; column < 6; ++column) {
+                                ListView_GetItemText(list, 0, column, text, 512);
+                                changed.push_back(text);
+                            }
+                            Click(dialog, IDC_COMPARE_SHOW_B);
+                            shownB = Showing();
+                            ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                        });
+    SelectRoot(0);
+    Command(ID_EDIT_COMPARE);
+    ASSERT_TRUE(chooser.Ran());
+    ASSERT_TRUE(compare.Ran());
+    // The other roots in the tree's order, the next one preselected, each with its owner.
+    ASSERT_EQ(candidates.size(), 3u);
+    EXPECT_EQ(candidates[0].first, newerTitle);
+    EXPECT_EQ(candidates[1].first, middleTitle);
+    EXPECT_EQ(candidates[2].first, oldestTitle);
+    EXPECT_EQ(preselected, 0);
+    EXPECT_NE(owner.find(L"app_tests.exe ("), std::wstring::npos) << owner;
+    EXPECT_EQ(keptDuringChoice, 3u);
+    // The comparison is of the current root and the oldest: they first differ at byte 1.
+    EXPECT_EQ(header, L"A: " + currentTitle + L"\r\nB: " + oldestTitle);
+    EXPECT_EQ(changed, (std::vector<std::wstring>{L"変更", L"8", L"8", L"1", L"2"}));
+    EXPECT_EQ(shownB.entry, oldest);
+    EXPECT_EQ(shownB.begin, 1u);
+
+    // "ファイルを開く..." compares the same root with a snapshot file instead.
+    const std::wstring saved = m_base / L"middle.kavilo";
+    ASSERT_TRUE(m_app->GetDocument()->SaveKeptFile(saved, 1));
+    fw::FileDialogAnswer answer(saved);
+    ModalScript fileChooser([] { return ModalScript::FindDialog(L"比較する相手"); },
+                            [&](HWND dialog) { Click(dialog, IDC_COMPARE_CHOOSE_FILE); });
+    header.clear();
+    changed.clear();
+    ModalScript fileCompare([] { return ModalScript::FindDialog(L"比較"); },
+                            [&](HWND dialog) {
+                                wchar_t text[512] = {};
+                                ::GetDlgItemTextW(dialog, IDC_COMPARE_HEADER, text, 512);
+                                header = text;
+                                ListView_GetItemText(::GetDlgItem(dialog, IDC_COMPARE_LIST), 0, 4, text, 512);
+                                changed.push_back(text);
+                                ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                            });
+    SelectRoot(0);
+    Command(ID_EDIT_COMPARE);
+    ASSERT_TRUE(fileCompare.Ran());
+    EXPECT_EQ(answer.Requests().size(), 1u);
+    EXPECT_EQ(header.rfind(L"A: " + currentTitle + L"\r\nB: middle.kavilo", 0), 0u) << header;
+    EXPECT_EQ(changed, std::vector<std::wstring>{L"2"});
 }
