@@ -19,7 +19,7 @@ BOOL CCompareChooseDialog::OnInitDialog()
     HWND list = GetDlgItem(IDC_COMPARE_CHOOSE_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
     const wchar_t* const captions[] = {L"スナップショット", L"取得日時", L"所有者"};
-    const int widths[] = {170, 150, 170};
+    const int widths[] = {160, 150, 230};
     for (int i = 0; i < 3; ++i) {
         LVCOLUMNW column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
