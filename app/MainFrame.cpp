@@ -291,10 +291,11 @@ bool CMainFrame::RouteCommand(UINT id)
             SetWatching(!m_watching);
             return true;
         case ID_EDIT_COMPARE:
-            if (m_document) m_document->OnEditCompare(m_leftView.GetSelectedKept(), ShowEntryInHex());
+            // The snapshot of the selected root or entry is A.
+            if (m_document) m_document->OnEditCompare(m_leftView.GetSelectedItemsKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_COMPARE_FILE:
-            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept(), ShowEntryInHex());
+            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedItemsKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_REMOVE_SNAPSHOT:
             if (m_document && m_leftView.GetSelectedKept() >= 0)

@@ -178,6 +178,28 @@ TEST_F(CompareChoose, TheCurrentRootComparedWithAChosenNonAdjacentRootOrAFile)
     EXPECT_EQ(shownB.entry, oldest);
     EXPECT_EQ(shownB.begin, 1u);
 
+    // With an entry of an earlier root selected (the oldest's, shown as B above), that root is A;
+    // the next newer root starts selected.
+    ASSERT_EQ(m_frame->GetLeftView().GetSelectedEntry(), oldest);
+    std::wstring chooserHeader;
+    ModalScript entryChooser([] { return ModalScript::FindDialog(L"比較する相手"); },
+                             [&](HWND dialog) {
+                                 wchar_t text[512] = {};
+                                 ::GetDlgItemTextW(dialog, IDC_COMPARE_CHOOSE_HEADER, text, 512);
+                                 chooserHeader = text;
+                                 HWND list = ::GetDlgItem(dialog, IDC_COMPARE_CHOOSE_LIST);
+                                 candidates = ListRows(list);
+                                 preselected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+                                 ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                             });
+    Command(ID_EDIT_COMPARE);
+    ASSERT_TRUE(entryChooser.Ran());
+    EXPECT_EQ(chooserHeader.rfind(L"A: " + oldestTitle + L"\r\n", 0), 0u) << chooserHeader;
+    ASSERT_EQ(candidates.size(), 3u);
+    EXPECT_EQ(candidates[0].first, currentTitle);
+    EXPECT_EQ(preselected, 2);
+    EXPECT_EQ(candidates[2].first, middleTitle);
+
     // "ファイルを開く..." compares the same root with a snapshot file instead.
     const std::wstring saved = m_base / L"middle.kavilo";
     ASSERT_TRUE(m_app->GetDocument()->SaveKeptFile(saved, 1));
