@@ -2,7 +2,11 @@
 
 #include "res/watch_resource.h"
 
+#include "framework/Format.h"
+
 #include <commctrl.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -10,6 +14,28 @@ std::wstring SizeText(const CompareNode* node)
 {
     if (!node) return std::wstring();
     return node->hasData ? std::to_wstring(node->size) : std::wstring(L"なし");
+}
+
+// A changed pair whose bytes are the same as far as the shorter side goes: the number of
+// bytes the longer side has beyond it, else 0.
+uint64_t PrefixSurplus(const CompareItem& item)
+{
+    if (item.kind != CompareKind::Changed || item.unreadable || !item.firstDifference || !item.a || !item.b) return 0;
+    if (!item.a->hasData || !item.b->hasData || item.a->media != item.b->media) return 0;
+    const uint64_t shorter = std::min(item.a->size, item.b->size), longer = std::max(item.a->size, item.b->size);
+    return *item.firstDifference == shorter ? longer - shorter : 0;
+}
+
+std::wstring ChangedText(const CompareItem& item)
+{
+    if (item.unreadable) return L"変更 (読めないバイトあり)";
+    if (item.a->media != item.b->media) return L"変更 (媒体 " + item.a->media + L" / " + item.b->media + L")";
+    if (const uint64_t surplus = PrefixSurplus(item)) {
+        const bool longerB = item.b->size > item.a->size;
+        return fw::Format(L"変更 (%ls は %ls の先頭と同じ、%ls が %llu バイト長い)", longerB ? L"A" : L"B",
+                          longerB ? L"B" : L"A", longerB ? L"B" : L"A", static_cast<unsigned long long>(surplus));
+    }
+    return L"変更";
 }
 
 }  // namespace
@@ -31,10 +57,7 @@ std::vector<std::array<std::wstring, 6>> BuildCompareRows(const CompareResult& r
                 row[1] = L"B のみ";
                 break;
             case CompareKind::Changed:
-                row[1] = item.unreadable ? L"変更 (読めないバイトあり)"
-                         : item.a->media != item.b->media
-                             ? L"変更 (媒体 " + item.a->media + L" / " + item.b->media + L")"
-                             : std::wstring(L"変更");
+                row[1] = ChangedText(item);
                 if (item.firstDifference) row[4] = std::to_wstring(*item.firstDifference);
                 row[5] = std::to_wstring(item.differingBytes);
                 break;
@@ -46,9 +69,17 @@ std::vector<std::array<std::wstring, 6>> BuildCompareRows(const CompareResult& r
     return rows;
 }
 
-uint64_t CompareShowOffset(const CompareItem& item)
+CompareShowRange CompareShowAt(const CompareItem& item, bool sideB)
 {
-    return item.kind == CompareKind::Changed && item.firstDifference ? *item.firstDifference : 0;
+    if (item.kind != CompareKind::Changed || !item.firstDifference) return {};
+    const uint64_t first = *item.firstDifference;
+    const CompareNode* node = sideB ? item.b : item.a;
+    if (!node) return {};
+    if (!PrefixSurplus(item)) return {first, 1};
+    // The shorter side ends where the other goes on: its caret at its end; the longer
+    // side's surplus is what differs.
+    if (node->size <= first) return {node->size, 0};
+    return {first, node->size - first};
 }
 
 CCompareDialog::CCompareDialog(const CompareResult& result, std::wstring titleA, std::wstring titleB,
@@ -124,7 +155,8 @@ void CCompareDialog::Show(bool sideB)
         ::MessageBeep(MB_OK);
         return;
     }
-    show(node->source, CompareShowOffset(*item));
+    const CompareShowRange at = CompareShowAt(*item, sideB);
+    show(node->source, at.offset, at.length);
     // The HEX page took the focus; the dialog keeps it while it is open.
     ::SetFocus(GetDlgItem(IDC_COMPARE_LIST));
 }

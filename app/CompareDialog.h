@@ -15,12 +15,18 @@
 // The list's rows: 形式, 比較, サイズ A, サイズ B, 最初の違い, 違うバイト数.
 std::vector<std::array<std::wstring, 6>> BuildCompareRows(const CompareResult& result);
 
-// The offset a side of a row is shown at: the first difference of a changed pair, else 0.
-uint64_t CompareShowOffset(const CompareItem& item);
+// Where a side of a row is shown: the byte at the first difference of a changed pair (at
+// offset 0 otherwise). When one side's bytes are the other's beginning, the longer side
+// shows its surplus selected and the shorter one its end, with nothing selected (length 0).
+struct CompareShowRange {
+    uint64_t offset = 0;
+    uint64_t length = 1;
+};
+CompareShowRange CompareShowAt(const CompareItem& item, bool sideB);
 
-// Shows a node's entry (its source) in the main window's HEX page with the byte at the
-// offset selected; false when it cannot.
-using CompareShowEntry = std::function<bool(const void* source, uint64_t offset)>;
+// Shows a node's entry (its source) in the main window's HEX page with `length` bytes from
+// the offset selected, or with the caret at the offset when `length` is 0; false when it cannot.
+using CompareShowEntry = std::function<bool(const void* source, uint64_t offset, uint64_t length)>;
 
 // "A を HEX で表示" (also Enter and a double click) and "B を HEX で表示" (also Shift with a
 // double click) show the selected row's entry of that side behind the dialog, which stays

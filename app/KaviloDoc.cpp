@@ -1,5 +1,6 @@
 #include "app/KaviloDoc.h"
 
+#include "app/CompareChooseDialog.h"
 #include "app/CompareDialog.h"
 #include "app/CopyingDialog.h"
 #include "app/FormatChoice.h"
@@ -205,19 +206,25 @@ std::shared_ptr<CCBDataArray> CKaviloDoc::FindSnapshotOf(const CCBData* entry) c
     return nullptr;
 }
 
+CKaviloDoc::CompareSide CKaviloDoc::RootSide(int kept) const
+{
+    if (kept < 0) return CompareSide{m_snapshot, GetTitle(), m_taken, m_owner};
+    const CKeptSnapshot& root = m_kept[static_cast<size_t>(kept)];
+    return CompareSide{root.snapshot, root.title, root.taken, root.owner};
+}
+
 bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path, ShowEntryAt show)
 {
-    struct Side {
-        std::shared_ptr<CCBDataArray> snapshot;
-        std::wstring title;
-    };
-    const auto keptSide = [this](size_t i) { return Side{m_kept[i].snapshot, m_kept[i].title}; };
-    const Side current{m_snapshot, GetTitle()};
     if (kept >= static_cast<int>(m_kept.size()) || m_busy) return false;
     // Reading the file, comparing and the dialog all dispatch messages.
     BusyScope busy(*this);
-    Side a = kept >= 0 ? keptSide(kept) : current;
-    Side b;
+    return CompareRootNow(kept, path, show);
+}
+
+bool CKaviloDoc::CompareRootNow(int kept, const std::wstring& path, const ShowEntryAt& show)
+{
+    CompareSide a = RootSide(kept);
+    CompareSide b;
     if (!path.empty()) {
         CSnapshotInfo info;
         SnapshotFileResult read;
@@ -230,15 +237,23 @@ bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path, ShowEntryAt sho
             return false;
         }
         b.title = path.substr(path.find_last_of(L"\\/") + 1);
-    } else if (kept > 0) {
-        b = keptSide(kept - 1);
+        // A file read here is in no tree: its entries cannot be shown.
+        return CompareSides(a, b, false, show);
+    }
+    if (kept > 0) {
+        b = RootSide(kept - 1);
     } else if (kept == 0) {
-        b = current;
+        b = RootSide(-1);
     } else if (!m_kept.empty()) {
         // The current snapshot is the newest: it is compared with the one before it.
-        b = current;
-        a = keptSide(0);
+        b = a;
+        a = RootSide(0);
     }
+    return CompareSides(a, b, true, show);
+}
+
+bool CKaviloDoc::CompareSides(const CompareSide& a, const CompareSide& b, bool showB, const ShowEntryAt& show)
+{
     if (!a.snapshot || !b.snapshot) {
         fw::AfxMessageBox(L"比較するスナップショットがありません。");
         return false;
@@ -250,15 +265,14 @@ bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path, ShowEntryAt sho
         result = CompareSnapshotTrees(treeA, treeB, progress);
         if (!result.stopped) {
             // The dialog shows the trees' nodes: they stay while it is open.
-            CompareShowEntry showA, showB;
+            CompareShowEntry showA, showSideB;
             if (show) {
-                showA = [&show](const void* source, uint64_t offset) {
-                    return show(static_cast<const CCBData*>(source), offset);
+                showA = [&show](const void* source, uint64_t offset, uint64_t length) {
+                    return show(static_cast<const CCBData*>(source), offset, length);
                 };
-                // A file read here is in no tree.
-                if (path.empty()) showB = showA;
+                if (showB) showSideB = showA;
             }
-            CCompareDialog dialog(result, a.title, b.title, showA, showB);
+            CCompareDialog dialog(result, a.title, b.title, showA, showSideB);
             dialog.DoModal(fw::GetMainWindow());
         }
     }
@@ -267,6 +281,47 @@ bool CKaviloDoc::CompareRoot(int kept, const std::wstring& path, ShowEntryAt sho
         return false;
     }
     return true;
+}
+
+bool CKaviloDoc::OnEditCompare(int kept, ShowEntryAt show)
+{
+    if (kept >= static_cast<int>(m_kept.size()) || m_busy) return false;
+    // While the chooser and the comparison are open no capture or removal changes the
+    // history; the sides hold their snapshots anyway.
+    BusyScope busy(*this);
+    const CompareSide a = RootSide(kept);
+    // The other roots in the tree's order, the current one first.
+    std::vector<int> others;
+    for (int root = m_snapshot ? -1 : 0; root < static_cast<int>(m_kept.size()); ++root)
+        if (root != kept) others.push_back(root);
+    // With one other root there is nothing to choose: compared with it at once, as the
+    // file has a command of its own.
+    if (!a.snapshot || others.size() <= 1) return CompareRootNow(kept, std::wstring(), show);
+    std::vector<CompareSide> sides;
+    std::vector<CompareCandidate> candidates;
+    for (const int root : others) {
+        sides.push_back(RootSide(root));
+        const CompareSide& side = sides.back();
+        std::wstring owner;
+        if (side.owner) {
+            const std::wstring image = side.owner->image.value_or(L"不明");
+            owner = image.substr(image.find_last_of(L"\\/") + 1);
+            if (side.owner->pid) owner += L" (" + std::to_wstring(*side.owner->pid) + L")";
+        }
+        candidates.push_back(CompareCandidate{side.title, side.taken, owner});
+    }
+    // The next newer root starts selected (the current one: the one before it).
+    const int neighbour = kept > 0 ? kept - 1 : kept == 0 ? -1 : 0;
+    const size_t preselected = static_cast<size_t>(std::find(others.begin(), others.end(), neighbour) - others.begin());
+    CCompareChooseDialog chooser(a.title, std::move(candidates), preselected);
+    const INT_PTR chosen = chooser.DoModal(fw::GetMainWindow());
+    if (chosen == CCompareChooseDialog::kChooseFile) {
+        std::wstring path;
+        if (!fw::ChooseOpenFile(fw::GetMainWindow(), SnapshotFileRequest(L""), path)) return false;
+        return CompareRootNow(kept, path, show);
+    }
+    if (chosen != IDOK) return false;
+    return CompareSides(a, sides[chooser.GetChosen()], true, show);
 }
 
 void CKaviloDoc::OnEditCompareFile(int kept, ShowEntryAt show)

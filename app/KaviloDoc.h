@@ -137,12 +137,17 @@ public:
     // the snapshot file at `path`, or without one with its neighbour in the history (the
     // next newer one; the current snapshot with the one before it), and shows the result.
     // False when there is nothing to compare, the file cannot be read or the user stops.
-    // The dialog shows an entry of the history in HEX at an offset through `show`; the
-    // entries of a file read for the comparison only cannot be shown.
-    using ShowEntryAt = std::function<bool(const CCBData* entry, uint64_t offset)>;
+    // The dialog shows an entry of the history in HEX with `length` bytes from an offset
+    // selected (the caret at the offset when 0) through `show`; the entries of a file read
+    // for the comparison only cannot be shown.
+    using ShowEntryAt = std::function<bool(const CCBData* entry, uint64_t offset, uint64_t length)>;
     bool CompareRoot(int kept, const std::wstring& path = std::wstring(), ShowEntryAt show = {});
     // Asks for a snapshot file, then CompareRoot with it.
     void OnEditCompareFile(int kept, ShowEntryAt show = {});
+    // 比較: a root compared with another root the user chooses among the history's (the
+    // next newer one preselected), or with a snapshot file; with only one other root,
+    // with that one at once (CompareRoot).
+    bool OnEditCompare(int kept, ShowEntryAt show = {});
     // The watch's capture of the clipboard: as Paste, or only the offered formats and the
     // owner when `listOnly`.
     void CaptureForWatch(bool listOnly);
@@ -181,6 +186,19 @@ private:
     void RetireSnapshot();
     // Drops the oldest snapshots beyond the count and byte limits, telling the views.
     void TrimHistory();
+    // A side of a comparison: the snapshot (held for as long as the comparison shows it),
+    // and what names it.
+    struct CompareSide {
+        std::shared_ptr<CCBDataArray> snapshot;
+        std::wstring title, taken;
+        std::optional<CClipboardOwner> owner;
+    };
+    // A root: an earlier snapshot's index, or -1 for the current snapshot.
+    CompareSide RootSide(int kept) const;
+    // CompareRoot within a long operation already marked.
+    bool CompareRootNow(int kept, const std::wstring& path, const ShowEntryAt& show);
+    // Compares and shows the result; `showB`: B's entries are in the tree and can be shown.
+    bool CompareSides(const CompareSide& a, const CompareSide& b, bool showB, const ShowEntryAt& show);
 
     ReplaySession m_clipboardReplay;
     ReplaySession m_dragReplay;

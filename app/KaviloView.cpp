@@ -185,7 +185,10 @@ bool CKaviloView::ShowHexSelection(uint64_t offset, uint64_t length)
     for (const auto& page : m_extraPages) {
         auto* hex = dynamic_cast<CHexViewDialog*>(page.get());
         if (!hex || !m_sheet.SetActivePage(page.get())) continue;
-        hex->GetHexView().SelectBytes(offset, length);
+        if (length == 0)
+            hex->GetHexView().GoToOffset(offset);
+        else
+            hex->GetHexView().SelectBytes(offset, length);
         ::SetFocus(hex->GetHexView().GetSafeHwnd());
         return true;
     }

@@ -41,7 +41,8 @@ public:
     // The texts of the tabs, in order.
     std::vector<std::wstring> GetTabCaptions() const;
     // Brings the shown entry's HEX page to the front with bytes [offset, offset + length)
-    // selected and the focus in it; false when the entry has no HEX page.
+    // selected (with length 0, the caret at the offset) and the focus in it; false when the
+    // entry has no HEX page.
     bool ShowHexSelection(uint64_t offset, uint64_t length);
 
     // The hex (0), text (1), image (2) and structure (4) pages plug in here; a factory

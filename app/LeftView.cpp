@@ -143,6 +143,13 @@ int CLeftView::GetSelectedKept() const
     return KeptIndexOf(TreeView_GetSelection(m_hwnd));
 }
 
+int CLeftView::GetSelectedItemsKept() const
+{
+    HTREEITEM item = TreeView_GetSelection(m_hwnd);
+    while (HTREEITEM parent = item ? TreeView_GetParent(m_hwnd, item) : nullptr) item = parent;
+    return KeptIndexOf(item);
+}
+
 bool CLeftView::SelectEntry(const CCBData* entry)
 {
     if (!entry || !m_hwnd) return false;

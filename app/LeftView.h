@@ -30,6 +30,9 @@ public:
     // The earlier snapshot whose root is selected (its index in the document's history);
     // -1 when the selection is anything else.
     int GetSelectedKept() const;
+    // The earlier snapshot the selected item belongs to (its root or anything below it);
+    // -1 for the current snapshot's items or when nothing is selected.
+    int GetSelectedItemsKept() const;
     // Selects the item of `entry` (the views show it); false when the tree does not hold it.
     bool SelectEntry(const CCBData* entry);
 

@@ -253,10 +253,10 @@ bool CMainFrame::ShowFindHit(const SnapshotFindHit& hit)
     return m_kaviloView.ShowHexSelection(hit.offset, hit.length);
 }
 
-std::function<bool(const CCBData*, uint64_t)> CMainFrame::ShowEntryInHex()
+std::function<bool(const CCBData*, uint64_t, uint64_t)> CMainFrame::ShowEntryInHex()
 {
-    return [this](const CCBData* entry, uint64_t offset) {
-        return m_leftView.SelectEntry(entry) && m_kaviloView.ShowHexSelection(offset, 1);
+    return [this](const CCBData* entry, uint64_t offset, uint64_t length) {
+        return m_leftView.SelectEntry(entry) && m_kaviloView.ShowHexSelection(offset, length);
     };
 }
 
@@ -291,10 +291,11 @@ bool CMainFrame::RouteCommand(UINT id)
             SetWatching(!m_watching);
             return true;
         case ID_EDIT_COMPARE:
-            if (m_document) m_document->CompareRoot(m_leftView.GetSelectedKept(), std::wstring(), ShowEntryInHex());
+            // The snapshot of the selected root or entry is A.
+            if (m_document) m_document->OnEditCompare(m_leftView.GetSelectedItemsKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_COMPARE_FILE:
-            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedKept(), ShowEntryInHex());
+            if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedItemsKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_REMOVE_SNAPSHOT:
             if (m_document && m_leftView.GetSelectedKept() >= 0)

@@ -66,8 +66,9 @@ private:
 public:
     // Selects the hit's entry, opens its HEX page and selects the match.
     bool ShowFindHit(const SnapshotFindHit& hit);
-    // Selects an entry and selects the byte at an offset in its HEX page (the comparison's).
-    std::function<bool(const CCBData*, uint64_t)> ShowEntryInHex();
+    // Selects an entry and selects bytes from an offset in its HEX page, or puts the caret
+    // there for length 0 (the comparison's).
+    std::function<bool(const CCBData*, uint64_t, uint64_t)> ShowEntryInHex();
 
 private:
     bool RouteCommand(UINT id);

@@ -1,6 +1,7 @@
 #include "capture/bytes/SnapshotCompare.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -101,6 +102,8 @@ ByteDifference CompareBytes(const void* a, uint64_t sizeA, const void* b, uint64
                 result.count += common - offset;
                 break;
             }
+            // Most steps of two large entries are equal: only a step that differs is counted byte by byte.
+            if (std::memcmp(left.get(), right.get(), step) == 0) continue;
             for (size_t i = 0; i < step; ++i) {
                 if (left[i] == right[i]) continue;
                 if (!result.first) result.first = offset + i;
