@@ -305,7 +305,8 @@ bool CMainFrame::RouteCommand(UINT id)
             if (m_document) m_document->OnFileOpen();
             return true;
         case ID_FILE_SAVE_AS:
-            if (m_document) m_document->OnFileSaveAs(m_leftView.GetSelectedKept());
+            // An entry of an earlier snapshot saves that snapshot, as 比較 takes it for A.
+            if (m_document) m_document->OnFileSaveAs(m_leftView.GetSelectedItemsKept());
             return true;
         default:
             break;

@@ -5,6 +5,7 @@
 #include "app/WatchPacer.h"
 #include "capture/CBData.h"
 #include "capture/SnapshotFile.h"
+#include "framework/FileDialog.h"
 #include "framework/Profile.h"
 #include "res/replay_resource.h"
 #include "res/resource.h"
@@ -164,6 +165,13 @@ TEST_F(HistoryWatch, SeveralRootsNewestFirstWithinTheCountAndTheBudget)
     PumpPending();
     EXPECT_EQ(m_frame->GetLeftView().GetSelectedEntry(),
               (*m_app->GetDocument()->GetKeptSnapshots()[0].snapshot)[0].get());
+    {
+        // Save As with that entry selected offers its own snapshot's title.
+        fw::FileDialogAnswer answer(m_base / L"entry.kavilo");
+        Command(ID_FILE_SAVE_AS);
+        ASSERT_EQ(answer.Requests().size(), 1u);
+        EXPECT_EQ(answer.Requests()[0].fileName, titles[1] + L".kavilo");
+    }
 
     // An earlier root saves as it was taken, under its own title and owner.
     const std::wstring saved = m_base / L"earlier.kavilo";
