@@ -307,6 +307,14 @@ TEST_F(MainFrame, ChooseFormatDropTakesTheChosenFormatOnlyAndSelectsIt)
     ASSERT_TRUE(selected);
     EXPECT_EQ(ReadItem(tree, selected).entry, root.children[0].entry);
     EXPECT_EQ(m_app->GetDocument()->GetOfferedFormats().size(), 2u);
+    // Kept in the history by the next paste, the snapshot says how it was taken.
+    ASSERT_TRUE(fw::WriteProfileInt(L"Settings", L"KeptSnapshots", 2));
+    SetClipboard([](TestDataObject* o) { o->Offer(Fmt(CF_TEXT), GlobalMedium({'b', 0})); });
+    Command(ID_EDIT_PASTE);
+    const std::vector<CKeptSnapshot>& kept = m_app->GetDocument()->GetKeptSnapshots();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].title, root.text);
+    EXPECT_EQ(kept[0].how, L"drop-special");
 }
 
 TEST_F(MainFrame, PasteSpecialMenuHasColumnsOfTwentyAndLiteralAmpersands)
