@@ -635,7 +635,8 @@ TEST_F(MainFrame, F6MovesTheFocusBetweenTheTreeAndTheViewerHost)
 
 TEST_F(MainFrame, TheWheelGoesToTheWindowUnderTheCursorNotTheFocus)
 {
-    static HWND wheeled = nullptr;
+    static HWND wheeled;
+    wheeled = nullptr;  // each run of the test starts afresh
     HHOOK hook = ::SetWindowsHookExW(
         WH_CALLWNDPROC,
         [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
