@@ -127,11 +127,14 @@ TEST(CopyingDialog, EscAndTheCloseBoxActAsStopThroughThePump)
     EXPECT_TRUE(context.PumpMessages());
     dialog.Close();
 
+    // The close box's command, posted as a click on it would be, is seen by the pump.
     CCopyingDialog second;
     second.Open();
-    ::SendMessageW(second.GetSafeHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     context.m_progress = &second;
+    ::PostMessageW(second.GetSafeHwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(second.IsStopRequested());
     EXPECT_TRUE(context.PumpMessages());
+    EXPECT_TRUE(second.IsStopRequested());
     EXPECT_TRUE(::IsWindow(second.GetSafeHwnd()));
     second.Close();
 }
@@ -242,6 +245,7 @@ TEST(CopyingDialog, StopEndsACaptureWhileTheSourceHangsInACall)
     Clock::time_point pressed{}, answered{}, released{};
     const DWORD thread = ::GetCurrentThreadId();
     std::atomic<bool> done{false};
+    bool answeredDuringTheCall = false;
     std::thread user([&] {
         // Waits for the progress window to show the hanging format, as a user would; the
         // text is asked for with a message, which the waiting thread still serves.
@@ -269,9 +273,13 @@ TEST(CopyingDialog, StopEndsACaptureWhileTheSourceHangsInACall)
         pressed = Clock::now();
         ::PostMessageW(::GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         // The progress window answers the press while the call is still pending.
-        while (!done && Clock::now() < deadline &&
-               text(::GetDlgItem(progress, IDC_COPYING_STATUS)) != L"中止しています...")
+        while (!done && Clock::now() < deadline) {
+            if (text(::GetDlgItem(progress, IDC_COPYING_STATUS)) == L"中止しています...") {
+                answeredDuringTheCall = !done;
+                break;
+            }
             ::Sleep(10);
+        }
         answered = Clock::now();
         // Where the pending call is not cancelled (Wine), the source is let go after a few
         // seconds so that the test does not wait for its minute.
@@ -293,16 +301,19 @@ TEST(CopyingDialog, StopEndsACaptureWhileTheSourceHangsInACall)
     auto ms = [](Clock::duration d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); };
     std::printf("Stop answered by the progress window after %lld ms; capture ended %lld ms after Stop\n",
                 static_cast<long long>(ms(answered - pressed)), static_cast<long long>(ms(ended - pressed)));
-    EXPECT_LT(ms(answered - pressed), 2000);
+    // Bounds in wall time are kept far from what the source does (it hangs for a minute),
+    // so that a slow moment of a loaded machine cannot fail them.
     if (fw::PendingCallsCanBeCancelled()) {
-        EXPECT_LT(ms(ended - pressed), 500);
+        EXPECT_LT(ms(ended - pressed), 10000);
     } else {
         // This COM (Wine 8) keeps waiting for the callee whatever the filter says: the
-        // capture ends as soon as the call returns, when the source is let go.
+        // capture ends as soon as the call returns, when the source is let go. The source
+        // is let go only after the answer, so the answer came while the call was pending.
+        EXPECT_TRUE(answeredDuringTheCall) << "Stop was not answered while the source hung";
         ASSERT_NE(released, Clock::time_point{});
         std::printf("note: this COM does not cancel a pending call; capture ended %lld ms after the call returned\n",
                     static_cast<long long>(ms(ended - released)));
-        EXPECT_LT(ms(ended - released), 1500);
+        EXPECT_LT(ms(ended - released), 10000);
     }
     ASSERT_EQ(snapshot.size(), 2u);
     std::vector<BYTE> data;
@@ -365,7 +376,8 @@ TEST(CopyingDialog, StopDuringASlowCallEndsTheCaptureWhenTheCallReturns)
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(ended - callBegan).count();
     std::printf("capture ended %lld ms after the call began (the source answers after 3000 ms)\n",
                 static_cast<long long>(ms));
-    EXPECT_LT(ms, 5500);  // well under twice the source's three seconds
+    // The source is not asked again (above); the bound leaves room for a loaded machine.
+    EXPECT_LT(ms, 15000);
     ASSERT_EQ(snapshot.size(), slowAt + 1);
     std::vector<BYTE> data;
     EXPECT_TRUE(snapshot[0]->ReadData(data));

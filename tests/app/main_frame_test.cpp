@@ -69,6 +69,20 @@ HWND FindPopupMenu()
     return ::FindWindowW(L"#32768", nullptr);
 }
 
+// The texts of the items of the pop-up menu now shown (none when no menu is shown).
+std::vector<std::wstring> MenuTexts()
+{
+    HWND popup = FindPopupMenu();
+    HMENU menu = popup ? reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0)) : nullptr;
+    std::vector<std::wstring> texts;
+    for (int i = 0; menu && i < ::GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        ::GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 // A view that counts the hints it is given.
 class HintCounter : public fw::View {
 public:
@@ -173,12 +187,28 @@ TEST_F(MainFrame, PasteShowsTheSnapshotAsATreeTitledWithTheSequenceNumber)
     EXPECT_EQ(m_app->GetDocument()->GetOfferedFormats(),
               (std::vector<std::wstring>{L"CF_UNICODETEXT", L"CF_PALETTE", L"\"Orvetta Missing\""}));
 
-    // A second Paste of the same clipboard: the same title, a new snapshot.
-    const std::shared_ptr<CCBDataArray> first = m_app->GetDocument()->GetSnapshot();
+    // A second Paste of the same clipboard: the same title, a new snapshot in the tree.
+    std::shared_ptr<CCBDataArray> first = m_app->GetDocument()->GetSnapshot();
     const std::wstring firstFile = (*first)[0]->m_tempFile;
+    ASSERT_TRUE(FileExists(firstFile));
     Command(ID_EDIT_PASTE);
-    EXPECT_EQ(Tree().text, title);
-    EXPECT_NE(m_app->GetDocument()->GetSnapshot(), first);
+    const std::shared_ptr<CCBDataArray> second = m_app->GetDocument()->GetSnapshot();
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    root = Tree();
+    EXPECT_EQ(root.text, title);
+    ASSERT_EQ(root.children.size(), 3u);
+    EXPECT_EQ(root.children[0].text, L"CF_UNICODETEXT");
+    EXPECT_EQ(root.children[0].entry, (*second)[0].get());
+    EXPECT_EQ(root.children[2].text, L"\"Orvetta Missing\"");
+    EXPECT_TRUE(FileExists((*second)[0]->m_tempFile));
+    EXPECT_NE((*second)[0]->m_tempFile, firstFile);
+    // A history of one (the default): nothing keeps the first snapshot but this test, and
+    // its stored data goes with it.
+    EXPECT_TRUE(m_app->GetDocument()->GetKeptSnapshots().empty());
+    EXPECT_EQ(first.use_count(), 1);
+    first.reset();
+    EXPECT_FALSE(FileExists(firstFile));
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
@@ -232,12 +262,59 @@ TEST_F(MainFrame, ChooseFormatDropWithTheMenuDismissedTakesNothing)
     DWORD effect = DROPEFFECT_COPY;
     POINTL point = {0, 0};
     target->DragEnter(object, MK_LBUTTON, point, &effect);
-    DuringNextModalLoop([] { ::EndMenu(); });
+    std::vector<std::wstring> offered;
+    DuringNextModalLoop([&] {
+        offered = MenuTexts();
+        ::EndMenu();
+    });
     effect = DROPEFFECT_COPY;
     target->Drop(object, 0, point, &effect);
     object->Release();
+    EXPECT_EQ(offered, std::vector<std::wstring>{L"CF_UNICODETEXT"}) << "the format menu was shown";
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_EQ(Tree().text, before);
+}
+
+TEST_F(MainFrame, ChooseFormatDropTakesTheChosenFormatOnlyAndSelectsIt)
+{
+    TestDataObject* object = TestDataObject::Create();
+    object->Offer(Fmt(CF_TEXT), GlobalMedium({'a', 0}));
+    object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'x', 0, 0, 0}));
+    IDropTarget* target = m_frame->GetDropArea(true).GetDropTarget();
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point = {0, 0};
+    target->DragEnter(object, MK_LBUTTON, point, &effect);
+    std::vector<std::wstring> offered;
+    DuringNextModalLoop([&] {
+        offered = MenuTexts();
+        // The second item: down twice from nothing selected, then Enter.
+        HWND popup = FindPopupMenu();
+        for (int i = 0; i < 2; ++i) ::PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target->Drop(object, 0, point, &effect), S_OK);
+    object->Release();
+    PumpPending();
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"CF_TEXT", L"CF_UNICODETEXT"}));
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    const TreeItem root = Tree();
+    EXPECT_EQ(root.text.rfind(L"ドロップデータ ", 0), 0u);
+    ASSERT_EQ(root.children.size(), 1u);
+    EXPECT_EQ(root.children[0].text, L"CF_UNICODETEXT");
+    HWND tree = m_frame->GetLeftView().GetSafeHwnd();
+    HTREEITEM selected = TreeView_GetSelection(tree);
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(ReadItem(tree, selected).entry, root.children[0].entry);
+    EXPECT_EQ(m_app->GetDocument()->GetOfferedFormats().size(), 2u);
+    // Kept in the history by the next paste, the snapshot says how it was taken.
+    ASSERT_TRUE(fw::WriteProfileInt(L"Settings", L"KeptSnapshots", 2));
+    SetClipboard([](TestDataObject* o) { o->Offer(Fmt(CF_TEXT), GlobalMedium({'b', 0})); });
+    Command(ID_EDIT_PASTE);
+    const std::vector<CKeptSnapshot>& kept = m_app->GetDocument()->GetKeptSnapshots();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].title, root.text);
+    EXPECT_EQ(kept[0].how, L"drop-special");
 }
 
 TEST_F(MainFrame, PasteSpecialMenuHasColumnsOfTwentyAndLiteralAmpersands)
@@ -558,7 +635,8 @@ TEST_F(MainFrame, F6MovesTheFocusBetweenTheTreeAndTheViewerHost)
 
 TEST_F(MainFrame, TheWheelGoesToTheWindowUnderTheCursorNotTheFocus)
 {
-    static HWND wheeled = nullptr;
+    static HWND wheeled;
+    wheeled = nullptr;  // each run of the test starts afresh
     HHOOK hook = ::SetWindowsHookExW(
         WH_CALLWNDPROC,
         [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {

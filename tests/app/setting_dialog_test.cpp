@@ -26,6 +26,26 @@ void Click(HWND dialog, int id)
     ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+// Whether a window of the class is among the window's descendants.
+bool HasDescendantOfClass(HWND window, const wchar_t* className)
+{
+    struct Search {
+        const wchar_t* className;
+        bool found;
+    } search = {className, false};
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[64] = {};
+            ::GetClassNameW(child, name, 64);
+            s->found = s->found || std::wstring(name) == s->className;
+            return !s->found ? TRUE : FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool Checked(HWND dialog, int id)
 {
     return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED;
@@ -208,14 +228,16 @@ TEST(SettingDialog, CancelledFolderPickerLeavesTheFieldAsItWas)
     RunSettings(dialog, [&](HWND hwnd) {
         ModalScript picker([hwnd] { return ModalScript::FindDialog(L"", hwnd); },
                            [&](HWND pickerWindow) {
-                               pickerShown = true;
+                               // A folder picker lists folders in a shell view (a message
+                               // box would not).
+                               pickerShown = HasDescendantOfClass(pickerWindow, L"SHELLDLL_DefView");
                                ::PostMessageW(pickerWindow, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
                            });
         Click(hwnd, IDC_SETTING_BROWSE);
         fieldAfter = Text(hwnd, IDC_SETTING_FOLDER);
         Click(hwnd, IDCANCEL);
     });
-    EXPECT_TRUE(pickerShown);
+    EXPECT_TRUE(pickerShown) << "no folder picker was shown";
     EXPECT_EQ(fieldAfter, L"Z:\\どこにも無い\\フォルダ");
 }
 

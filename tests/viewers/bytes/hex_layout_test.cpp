@@ -52,11 +52,24 @@ TEST(HexLayout, ScrollScaleKeepsPositionsInsideThe32BitBar)
     EXPECT_EQ(HexMaxTopLine(0, 10), 0u);
     EXPECT_EQ(HexMaxTopLine(9, 10), 0u);
     EXPECT_EQ(HexMaxTopLine(100, 10), 91u);  // the empty line after the data comes into view
+    // Unscaled up to the bar's largest position, then the least whole divisor that keeps
+    // the line count below it.
+    EXPECT_EQ(HexScrollScale(0), 1u);
     EXPECT_EQ(HexScrollScale(0x7FFFFFFE), 1u);
-    const uint64_t lines = HexLineCount(UINT64_MAX, 16);
-    const uint64_t scale = HexScrollScale(lines);
-    EXPECT_LE(lines / scale, 0x7FFFFFFFu);
-    EXPECT_GT(scale, 1u);
+    EXPECT_EQ(HexScrollScale(0x7FFFFFFF), 1u);
+    EXPECT_EQ(HexScrollScale(0x80000000), 2u);
+    EXPECT_EQ(HexScrollScale(0xFFFFFFFD), 2u);
+    EXPECT_EQ(HexScrollScale(0xFFFFFFFE), 3u);
+    EXPECT_EQ(HexScrollScale(uint64_t{0x7FFFFFFF} * 1000), 1001u);
+    // Every position fits, and at least half the bar is used: a scale that squeezed the
+    // lines into a few positions would leave the thumb nowhere to go.
+    for (const uint64_t lines :
+         {uint64_t{0x7FFFFFFF}, uint64_t{0x80000000}, uint64_t{0xFFFFFFFE}, uint64_t{1} << 33,
+          (uint64_t{1} << 40) + 12345, HexLineCount(UINT64_MAX, 16), HexLineCount(UINT64_MAX, 1)}) {
+        const uint64_t scale = HexScrollScale(lines);
+        EXPECT_LE(lines / scale, 0x7FFFFFFFu) << lines;
+        EXPECT_GT(lines / scale, 0x3FFFFFFFu) << lines;
+    }
 }
 
 TEST(HexSelection, ByteRangeFollowsTheColumnsSelected)
