@@ -50,6 +50,7 @@
 #include "framework/Clipboard.h"
 #include "framework/Format.h"
 #include "framework/Handles.h"
+#include "framework/Utf8.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
 #include "framework/Profile.h"
@@ -89,9 +90,7 @@ void Write(HANDLE handle, const std::string& utf8)
 {
     if (utf8.empty()) return;
     if (IsConsole(handle)) {
-        const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-        std::wstring wide(size, L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+        const std::wstring wide = fw::FromUtf8(utf8);
         DWORD written = 0;
         ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;

@@ -4,6 +4,7 @@
 #include "capture/EntryDecoder.h"
 #include "decoders/DecodedText.h"
 #include "capture/RegisteredFormats.h"
+#include "framework/Utf8.h"
 #include "capture/bytes/TempNames.h"
 #include "viewers/PropertyRows.h"
 
@@ -43,15 +44,6 @@ std::wstring SaveEntry(const CCBData& entry, const std::wstring& folder, const s
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     return std::wstring();
-}
-
-std::wstring FromUtf8(const std::string& text)
-{
-    if (text.empty()) return std::wstring();
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(size, L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
 }
 
 struct Picture {
@@ -112,7 +104,7 @@ void TextEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
                    std::to_wstring(picture->height) + L", " + std::to_wstring(picture->bpp) + L" bpp\n";
         if (const std::wstring file = SaveEntry(entry, input.saveFolder, path); !file.empty())
             out += indent + L"    => " + EscapeControls(file, false) + L"\n";
-        if (input.decode) out += EscapeControls(FromUtf8(TextDecoded(entry, indent + L"    ")), false, true);
+        if (input.decode) out += EscapeControls(fw::FromUtf8(TextDecoded(entry, indent + L"    ")), false, true);
         if (entry.m_children) TextEntries(*entry.m_children, input, path, depth + 1, out);
     }
 }
@@ -146,17 +138,6 @@ Json JsonEntries(const CCBDataArray& snapshot, const SnapshotReportInput& input,
 }
 
 }  // namespace
-
-std::string ToUtf8(const std::wstring& text)
-{
-    if (text.empty()) return std::string();
-    // Unpaired surrogates become U+FFFD, so the result is always valid UTF-8.
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
 
 std::wstring SafeFileName(const std::wstring& name)
 {

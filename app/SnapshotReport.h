@@ -5,6 +5,7 @@
 
 #include "capture/CBDataArray.h"
 #include "capture/ClipboardOwner.h"
+#include "framework/Utf8.h"
 
 #include <optional>
 #include <string>
@@ -39,4 +40,4 @@ std::wstring SafeFileName(const std::wstring& name);
 // printed to a terminal can drive it; tabs stay where `keepTab` (the rows' separator).
 std::wstring EscapeControls(const std::wstring& text, bool keepTab, bool keepNewline = false);
 
-std::string ToUtf8(const std::wstring& text);
+using fw::ToUtf8;

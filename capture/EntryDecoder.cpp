@@ -3,21 +3,13 @@
 #include "capture/CBData.h"
 #include "capture/FormatCatalogue.h"
 #include "framework/Handles.h"
+#include "framework/Utf8.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
 namespace {
-
-std::string Utf8(const wchar_t* text, int length)
-{
-    if (length <= 0) return std::string();
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(size, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-    return out;
-}
 
 std::string EightBitToUtf8(const uint8_t* bytes, size_t length, int codePage)
 {
@@ -29,7 +21,7 @@ std::string EightBitToUtf8(const uint8_t* bytes, size_t length, int codePage)
     if (wide <= 0) return std::string(text, count);
     std::wstring out(wide, L'\0');
     ::MultiByteToWideChar(cp, 0, text, count, out.data(), wide);
-    return Utf8(out.data(), wide);
+    return fw::ToUtf8(out);
 }
 
 std::optional<LocaleFacts> LookUpLocale(uint32_t lcid)
@@ -41,7 +33,7 @@ std::optional<LocaleFacts> LookUpLocale(uint32_t lcid)
                      sizeof ansi / sizeof(wchar_t));
     ::GetLocaleInfoW(lcid, LOCALE_IDEFAULTCODEPAGE | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&oem),
                      sizeof oem / sizeof(wchar_t));
-    return LocaleFacts{Utf8(name, static_cast<int>(wcslen(name))), ansi, oem};
+    return LocaleFacts{fw::ToUtf8(name), ansi, oem};
 }
 
 std::string LocalTime(uint64_t fileTime)
@@ -64,10 +56,10 @@ std::string DecoderFormatName(const CCBData& entry)
     if (format >= 0xC000) {
         wchar_t name[256] = {};
         const int length = ::GetClipboardFormatNameW(format, name, 256);
-        if (length > 0) return Utf8(name, length);
+        if (length > 0) return fw::ToUtf8(std::wstring_view(name, length));
     }
     const std::wstring name = GetFormatName(format);
-    return Utf8(name.data(), static_cast<int>(name.size()));
+    return fw::ToUtf8(name);
 }
 
 const DecoderInfo* FindEntryDecoder(const CCBData& entry)
@@ -75,8 +67,7 @@ const DecoderInfo* FindEntryDecoder(const CCBData& entry)
     if (!entry.HasData()) return nullptr;
     std::string extension;
     if (const size_t dot = entry.m_name.rfind(L'.'); dot != std::wstring::npos) {
-        const std::wstring wide = entry.m_name.substr(dot);
-        extension = Utf8(wide.data(), static_cast<int>(wide.size()));
+        extension = fw::ToUtf8(std::wstring_view(entry.m_name).substr(dot));
     }
     return FindDecoder(DecoderFormatName(entry), extension);
 }

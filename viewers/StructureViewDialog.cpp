@@ -4,6 +4,7 @@
 #include "decoders/DecodedText.h"
 #include "framework/Clipboard.h"
 #include "framework/Handles.h"
+#include "framework/Utf8.h"
 #include "framework/MessageBox.h"
 #include "res/structureview_resource.h"
 
@@ -16,15 +17,6 @@ namespace {
 
 // Trees up to this many fields open whole; larger ones show their first level.
 constexpr size_t kOpenWholeFields = 400;
-
-std::wstring Wide(const std::string& text)
-{
-    if (text.empty()) return std::wstring();
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(size, L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
 
 size_t EagerFieldCount(const std::vector<DecodedField>& fields, size_t limit)
 {
@@ -99,7 +91,7 @@ std::wstring CStructureViewDialog::GetSummaryText() const
     if (!m_decoding) return L"この形式のバイト列を読めません。";
     const DecodedTree& tree = m_decoding->tree;
     const size_t warnings = CountWarnings(tree);
-    std::wstring text = Wide(tree.decoder) + L"  ";
+    std::wstring text = fw::FromUtf8(tree.decoder) + L"  ";
     text += warnings ? L"警告 " + std::to_wstring(warnings) + L" 件" : L"警告なし";
     return text;
 }
@@ -136,21 +128,21 @@ std::wstring CStructureViewDialog::GetRowText(int index, int column) const
         const std::string& text = row.field ? row.field->warnings[static_cast<size_t>(row.warning)]
                                             : m_decoding->tree.warnings[static_cast<size_t>(row.warning)];
         if (column == 0) return indent + L"! 警告";
-        return column == 3 ? Wide(text) : std::wstring();
+        return column == 3 ? fw::FromUtf8(text) : std::wstring();
     }
     const DecodedField& field = *row.field;
     switch (column) {
         case 0: {
             const wchar_t* mark = !field.HasChildren() ? L"   " : row.open ? L"-  " : L"+  ";
-            return indent + mark + Wide(field.name);
+            return indent + mark + fw::FromUtf8(field.name);
         }
         case 1:
             return std::to_wstring(field.offset);
         case 2:
             return std::to_wstring(field.size);
         case 3: {
-            std::wstring text = Wide(field.value);
-            if (!field.meaning.empty()) text += (text.empty() ? L"(" : L"  (") + Wide(field.meaning) + L")";
+            std::wstring text = fw::FromUtf8(field.value);
+            if (!field.meaning.empty()) text += (text.empty() ? L"(" : L"  (") + fw::FromUtf8(field.meaning) + L")";
             // A closed row tells of the warnings below it, which its own rows do not show.
             if (!row.open && field.HasChildren())
                 if (const size_t inside = CountWarnings(field) - field.warnings.size())
@@ -335,12 +327,12 @@ std::wstring CStructureViewDialog::CopyText(bool all) const
     if (!m_decoding) return std::wstring();
     // Copying makes lazy children: the tree is this page's own.
     auto& tree = const_cast<DecodedTree&>(m_decoding->tree);
-    if (all) return Wide(DecodedTreeText(tree, "", "\r\n"));
+    if (all) return fw::FromUtf8(DecodedTreeText(tree, "", "\r\n"));
     const int index = GetSelectedRow();
     if (index < 0 || index >= static_cast<int>(m_rows.size())) return std::wstring();
     const Row& row = m_rows[static_cast<size_t>(index)];
     if (row.warning >= 0) return GetRowText(index, 3) + L"\r\n";
-    return Wide(DecodedFieldText(*row.field, "", "\r\n"));
+    return fw::FromUtf8(DecodedFieldText(*row.field, "", "\r\n"));
 }
 
 void CStructureViewDialog::Copy(bool all)
