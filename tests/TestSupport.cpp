@@ -208,4 +208,53 @@ DWORD PeerProcess::Finish()
     return code;
 }
 
+ConsoleProcess::ConsoleProcess(const std::wstring& exeName, const std::wstring& arguments, Input input, Errors errors)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    // Each pipe: our end not inherited, the child's end closed here once it has started.
+    auto pipe = [&](fw::UniqueHandle& ours, fw::UniqueHandle& theirs, bool ourEndReads) {
+        HANDLE read = nullptr, write = nullptr;
+        if (!::CreatePipe(&read, &write, &inherit, 0)) return false;
+        ours.Reset(ourEndReads ? read : write);
+        theirs.Reset(ourEndReads ? write : read);
+        ::SetHandleInformation(ours.Get(), HANDLE_FLAG_INHERIT, 0);
+        return true;
+    };
+    fw::UniqueHandle childInput, childOutput, childErrors;
+    if (!pipe(m_output, childOutput, true) || (errors == Errors::Apart && !pipe(m_errors, childErrors, true)) ||
+        (input == Input::Pipe && !pipe(m_input, childInput, false))) {
+        m_startError = "CreatePipe: " + std::to_string(::GetLastError());
+        return;
+    }
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = input == Input::Pipe ? childInput.Get() : ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = childOutput.Get();
+    si.hStdError = errors == Errors::Apart ? childErrors.Get() : childOutput.Get();
+    std::wstring command = L"\"" + ExecutableFolder() + L"\\" + exeName + L".exe\" " + arguments;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        m_startError = "CreateProcessW: " + std::to_string(::GetLastError());
+        return;
+    }
+    m_process.Reset(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    m_id = pi.dwProcessId;
+}
+
+void ConsoleProcess::WriteInput(const std::string& bytes) const
+{
+    DWORD written = 0;
+    if (m_input) ::WriteFile(m_input.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+DWORD ConsoleProcess::Wait(DWORD milliseconds) const
+{
+    DWORD code = 99;
+    if (m_process && ::WaitForSingleObject(m_process.Get(), milliseconds) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(m_process.Get(), &code);
+    return code;
+}
+
 }  // namespace testing_support

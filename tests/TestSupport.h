@@ -1,6 +1,8 @@
 // Helpers shared by the Windows tests: scratch folders, files, paths.
 #pragma once
 
+#include "framework/Handles.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -69,6 +71,33 @@ private:
     HANDLE m_ready = nullptr, m_go = nullptr, m_process = nullptr;
     DWORD m_startError = 0;
     ULONGLONG m_started = 0;
+};
+
+// One of the program's console executables run as its own process with its standard
+// handles on pipes: output and errors apart (errors may share the output's pipe), input
+// from a pipe of ours or this process's own.
+class ConsoleProcess {
+public:
+    enum class Input { Inherited, Pipe };
+    enum class Errors { Apart, WithOutput };
+    ConsoleProcess(const std::wstring& exeName, const std::wstring& arguments, Input input = Input::Inherited,
+                   Errors errors = Errors::Apart);
+    // Empty once started; why it did not start otherwise.
+    const std::string& StartError() const { return m_startError; }
+    HANDLE Process() const { return m_process.Get(); }
+    DWORD Id() const { return m_id; }
+    // Read ends (the errors' is the output's with Errors::WithOutput).
+    HANDLE Output() const { return m_output.Get(); }
+    HANDLE ErrorOutput() const { return m_errors ? m_errors.Get() : m_output.Get(); }
+    void WriteInput(const std::string& bytes) const;
+    void CloseInput() { m_input.Reset(); }
+    // Waits for the end; its exit code, 99 when it did not start or end in time.
+    DWORD Wait(DWORD milliseconds = 60000) const;
+
+private:
+    fw::UniqueHandle m_process, m_input, m_output, m_errors;
+    DWORD m_id = 0;
+    std::string m_startError;
 };
 
 }  // namespace testing_support

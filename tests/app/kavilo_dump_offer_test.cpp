@@ -16,72 +16,38 @@ namespace {
 class Dump {
 public:
     explicit Dump(const std::wstring& arguments)
+        : m_dump(L"kavilo-dump", arguments, ConsoleProcess::Input::Pipe, ConsoleProcess::Errors::WithOutput)
     {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE inRead, inWrite, errRead, errWrite;
-        if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
-            m_startError = "CreatePipe: " + std::to_string(::GetLastError());
-            return;
-        }
-        fw::UniqueHandle inR(inRead), errW(errWrite);
-        m_input.Reset(inWrite);
-        m_errors.Reset(errRead);
-        ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = inRead;
-        si.hStdOutput = errWrite;
-        si.hStdError = errWrite;
-        std::wstring command = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" " + arguments;
-        PROCESS_INFORMATION pi = {};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-            m_startError = "CreateProcessW: " + std::to_string(::GetLastError());
-            return;
-        }
-        m_process.Reset(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-        m_id = pi.dwProcessId;
     }
     // True once the clipboard belongs to the dump.
     bool WaitServing() const
     {
         const ULONGLONG deadline = ::GetTickCount64() + 30000;
-        while (::GetTickCount64() < deadline) {
+        while (m_dump.Process() && ::GetTickCount64() < deadline) {
             DWORD owner = 0;
             if (HWND window = ::GetClipboardOwner()) ::GetWindowThreadProcessId(window, &owner);
-            if (owner == m_id) return true;
-            if (::WaitForSingleObject(m_process.Get(), 50) == WAIT_OBJECT_0) return false;
+            if (owner == m_dump.Id()) return true;
+            if (::WaitForSingleObject(m_dump.Process(), 50) == WAIT_OBJECT_0) return false;
         }
         return false;
     }
-    void PressEnter() const
-    {
-        DWORD written = 0;
-        ::WriteFile(m_input.Get(), "\n", 1, &written, nullptr);
-    }
+    void PressEnter() const { m_dump.WriteInput("\n"); }
     // Waits for the end; the exit status and everything it wrote.
     DWORD Finish(std::string& output)
     {
         output.clear();
-        if (!m_process) {
-            output = "kavilo-dump did not start: " + m_startError;
+        if (!m_dump.StartError().empty()) {
+            output = "kavilo-dump did not start: " + m_dump.StartError();
             return 99;
         }
-        m_input.Reset();
-        if (::WaitForSingleObject(m_process.Get(), 60000) != WAIT_OBJECT_0) output = "kavilo-dump did not end\n";
-        output += ReadPipe(m_errors.Get());
-        DWORD code = 99;
-        if (!::GetExitCodeProcess(m_process.Get(), &code))
-            output += "GetExitCodeProcess: " + std::to_string(::GetLastError());
-        return code;
+        m_dump.CloseInput();
+        if (::WaitForSingleObject(m_dump.Process(), 60000) != WAIT_OBJECT_0) output = "kavilo-dump did not end\n";
+        output += ReadPipe(m_dump.Output());
+        return m_dump.Wait(0);
     }
 
 private:
-    fw::UniqueHandle m_process, m_input, m_errors;
-    DWORD m_id = 0;
-    std::string m_startError;
+    ConsoleProcess m_dump;
 };
 
 bool Contains(const std::string& text, const std::wstring& wanted)

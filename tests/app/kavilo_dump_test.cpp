@@ -21,29 +21,12 @@ struct DumpRun {
 DumpRun RunDump(const std::wstring& arguments)
 {
     DumpRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE outRead, outWrite, errRead, errWrite;
-    if (!::CreatePipe(&outRead, &outWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) return run;
-    fw::UniqueHandle outR(outRead), outW(outWrite), errR(errRead), errW(errWrite);
-    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = outWrite;
-    si.hStdError = errWrite;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring command = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" " + arguments;
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return run;
-    fw::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-    outW.Reset();
-    errW.Reset();
+    ConsoleProcess dump(L"kavilo-dump", arguments);
+    if (!dump.StartError().empty()) return run;
     // stderr is small; read stdout to its end first, then stderr.
-    run.out = ReadPipe(outR.Get());
-    run.err = ReadPipe(errR.Get());
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    ::GetExitCodeProcess(pi.hProcess, &run.status);
+    run.out = ReadPipe(dump.Output());
+    run.err = ReadPipe(dump.ErrorOutput());
+    run.status = dump.Wait();
     return run;
 }
 

@@ -1,7 +1,6 @@
 // kavilo-dump's owner, --watch and --diff, run as its own process against clipboards that
 // other processes and this one set.
 #include "app/SnapshotReport.h"
-#include "framework/Handles.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,51 +16,26 @@ namespace {
 // kavilo-dump started with its output on pipes; read once it is done.
 class Dump {
 public:
-    explicit Dump(const std::wstring& arguments)
-    {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE outRead, outWrite, errRead, errWrite;
-        if (!::CreatePipe(&outRead, &outWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) return;
-        m_out.Reset(outRead), m_err.Reset(errRead);
-        fw::UniqueHandle outW(outWrite), errW(errWrite);
-        ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = outWrite;
-        si.hStdError = errWrite;
-        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-        std::wstring command = L"\"" + ExecutableFolder() + L"\\kavilo-dump.exe\" " + arguments;
-        PROCESS_INFORMATION pi = {};
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return;
-        m_process.Reset(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-    }
+    explicit Dump(const std::wstring& arguments) : m_dump(L"kavilo-dump", arguments) {}
     // The first bytes it writes to stderr (waits for them).
     std::string FirstMessage()
     {
         char buffer[512];
         DWORD got = 0;
-        if (!::ReadFile(m_err.Get(), buffer, sizeof buffer, &got, nullptr)) return std::string();
+        if (!::ReadFile(m_dump.ErrorOutput(), buffer, sizeof buffer, &got, nullptr)) return std::string();
         m_firstErr.assign(buffer, got);
         return m_firstErr;
     }
     DWORD Finish()
     {
-        out = ReadPipe(m_out.Get());
-        err = m_firstErr + ReadPipe(m_err.Get());
-        DWORD status = 99;
-        if (m_process) {
-            ::WaitForSingleObject(m_process.Get(), 60000);
-            ::GetExitCodeProcess(m_process.Get(), &status);
-        }
-        return status;
+        out = ReadPipe(m_dump.Output());
+        err = m_firstErr + ReadPipe(m_dump.ErrorOutput());
+        return m_dump.Wait();
     }
     std::string out, err;
 
 private:
-    fw::UniqueHandle m_process, m_out, m_err;
+    ConsoleProcess m_dump;
     std::string m_firstErr;
 };
 
