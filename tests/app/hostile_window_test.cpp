@@ -8,14 +8,20 @@
 #include "framework/OleDataObject.h"
 #include "framework/OleMessageFilter.h"
 #include "res/resource.h"
+#include "capture/FormatCatalogue.h"
+#include "tests/ControlReading.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <thread>
 
 using namespace testing_support;
@@ -164,4 +170,85 @@ TEST_F(HostileWindow, StopEndsAListingBlockedInsideOneCallToTheSource)
     EXPECT_FALSE(Document().IsBusy());
     EXPECT_TRUE(::IsWindowEnabled(m_frame->GetSafeHwnd()));
     EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+// The clipboard of a hostile source (blocks shaped to make every parser work hardest, then
+// an ordinary text), pasted in the main window: the window answers messages all through
+// the capture, every entry is in the tree with its rows, and the text is intact.
+TEST_F(HostileWindow, PastesTheHostileClipboardAndStaysResponsive)
+{
+    ::ShowWindow(m_frame->GetSafeHwnd(), SW_SHOWNORMAL);
+    PeerProcess peer(L"hostile_source", L"");
+    ASSERT_TRUE(peer.WaitReady());
+
+    HWND frame = m_frame->GetSafeHwnd();
+    std::atomic<bool> done{false};
+    long long slowest = 0;
+    int answered = 0, unanswered = 0;
+    std::thread asker([&] {
+        while (!done) {
+            const Clock::time_point sent = Clock::now();
+            DWORD_PTR result = 0;
+            if (::SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) {
+                ++answered;
+                slowest = std::max(slowest, Ms(Clock::now() - sent));
+            } else {
+                ++unanswered;
+            }
+            ::Sleep(10);
+        }
+    });
+    const Clock::time_point start = Clock::now();
+    Command(ID_EDIT_PASTE);
+    const long long took = Ms(Clock::now() - start);
+    done = true;
+    asker.join();
+    std::printf("paste took %lld ms; the window answered %d messages, the slowest after %lld ms\n", took, answered,
+                slowest);
+    EXPECT_LT(took, 15000);
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_LT(slowest, 1000);
+
+    const std::shared_ptr<CCBDataArray> snapshot = Document().GetSnapshot();
+    ASSERT_TRUE(snapshot);
+    std::map<std::wstring, std::shared_ptr<CCBData>> entries;
+    for (const auto& entry : *snapshot) entries[GetFormatEtcText(entry->m_fmt)] = entry;
+    HWND tree = m_frame->GetLeftView().GetSafeHwnd();
+    std::map<std::wstring, HTREEITEM> items;
+    for (HTREEITEM item = TreeView_GetChild(tree, TreeView_GetRoot(tree)); item;
+         item = TreeView_GetNextSibling(tree, item)) {
+        wchar_t text[256] = {};
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = item;
+        tv.pszText = text;
+        tv.cchTextMax = 256;
+        TreeView_GetItem(tree, &tv);
+        items[text] = item;
+    }
+    HWND list = ::GetDlgItem(m_frame->GetKaviloView().GetPropertyPage().GetSafeHwnd(), 1005);
+    for (const wchar_t* name : {L"CFSTR_SHELLIDLIST", L"CF_HDROP", L"CFSTR_FILEDESCRIPTORW", L"\"DragImageBits\"",
+                                L"CF_DIB", L"CF_UNICODETEXT"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(entries.count(name));
+        ASSERT_TRUE(items.count(name));
+        TreeView_SelectItem(tree, items[name]);
+        PumpPending();
+        EXPECT_FALSE(ListRows(list).empty());
+    }
+    TreeView_SelectItem(tree, items[L"CFSTR_SHELLIDLIST"]);
+    PumpPending();
+    bool damaged = false;
+    for (const auto& [label, value] : ListRows(list))
+        damaged = damaged || (label == L"エラー" && value.find(L"Shell IDList Arrayが壊れています") == 0);
+    EXPECT_TRUE(damaged);
+
+    const wchar_t text[] = L"敵対的なデータの後の普通のテキスト";
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(entries[L"CF_UNICODETEXT"]->ReadData(bytes));
+    EXPECT_EQ(bytes, std::vector<BYTE>(reinterpret_cast<const BYTE*>(text),
+                                       reinterpret_cast<const BYTE*>(text) + sizeof text));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_EQ(peer.Finish(), 0u);
 }
