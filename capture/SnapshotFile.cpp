@@ -10,6 +10,7 @@
 #include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/CaptureSettings.h"
 #include "capture/ContainerWalk.h"
+#include "capture/FreeSpaceGuard.h"
 #include "capture/TempStore.h"
 #include "capture/bytes/DibLayout.h"
 #include "capture/bytes/EntryBound.h"
@@ -426,6 +427,8 @@ private:
         for (uint64_t done = 0; done < data.size;) {
             if (Stopped()) return false;
             const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, data.size - done));
+            // The file's streams go into the temporary folder as a capture's copies do.
+            if (!m_context.m_freeSpace.Allows(want)) return Fail(kFreeSpaceFloorText);
             if (!ReadStream(stream.Get(), buffer.data(), want)) return Truncated(data.name);
             DWORD written = 0;
             if (!::WriteFile(file.Get(), buffer.data(), want, &written, nullptr) || written != want)
