@@ -224,6 +224,12 @@ public:
     bool WriteManifest(const SnapshotManifest& manifest)
     {
         const std::string text = WriteSnapshotManifest(manifest);
+        // A file whose manifest no reader takes would be saved for nothing.
+        if (text.size() > kMaxManifestBytes)
+            return Fail(
+                fw::Format(L"マニフェストが大きすぎます（%llu MiB。上限は%llu MiBです）。エントリを減らしてください。",
+                           static_cast<unsigned long long>((text.size() + (1 << 20) - 1) >> 20),
+                           static_cast<unsigned long long>(kMaxManifestBytes >> 20)));
         fw::ComPtr<IStream> stream;
         if (!Create(L"Snapshot", stream)) return false;
         for (size_t done = 0; done < text.size(); done += kStep) {
