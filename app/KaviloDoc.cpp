@@ -17,11 +17,14 @@
 #include "framework/Handles.h"
 #include "framework/MessageBox.h"
 #include "framework/OleDataObject.h"
+#include "framework/OleMessageFilter.h"
 #include "framework/Profile.h"
 
 #include <algorithm>
 #include <ctime>
 #include <new>
+#include <optional>
+#include <thread>
 
 const fw::CRuntimeClass CKaviloDoc::classCKaviloDoc = {"CKaviloDoc", &fw::Document::classDocument};
 
@@ -33,6 +36,39 @@ constexpr ULONGLONG kListingWindowDelay = 300;  // milliseconds
 // A pop-up menu of thousands of items takes long to build and cannot be read: the
 // formats after these are left out of it, and a grey item says how many.
 constexpr size_t kMaxChoices = 1000;
+
+// Posts WM_NULL to the thread that made it once `delay` has passed, and again every
+// `period` until it is let go: a thread waiting in a COM call asks its message filter only
+// when a message arrives while it waits, and one that arrived just before the wait began
+// does not count.
+class ThreadNudge {
+public:
+    ThreadNudge(DWORD delay, DWORD period)
+        : m_thread(::GetCurrentThreadId()), m_letGo(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        if (!m_letGo) return;
+        m_worker = std::thread([this, delay, period] {
+            for (DWORD wait = delay; ::WaitForSingleObject(m_letGo.Get(), wait) == WAIT_TIMEOUT; wait = period)
+                ::PostThreadMessageW(m_thread, WM_NULL, 0, 0);
+        });
+    }
+    ThreadNudge(const ThreadNudge&) = delete;
+    ThreadNudge& operator=(const ThreadNudge&) = delete;
+    ~ThreadNudge()
+    {
+        LetGo();
+        if (m_worker.joinable()) m_worker.join();
+    }
+    void LetGo()
+    {
+        if (m_letGo) ::SetEvent(m_letGo.Get());
+    }
+
+private:
+    DWORD m_thread;
+    fw::UniqueHandle m_letGo;
+    std::thread m_worker;
+};
 
 // "&" doubled, so that a format's description shows literally instead of making a mnemonic.
 std::wstring MenuText(const std::wstring& text)
@@ -463,20 +499,41 @@ bool CKaviloDoc::ListSourceFormats(COleDataObject& source, std::vector<FORMATETC
     CCBDataCreateContext pump;
     pump.m_progress = &progress;
     const ULONGLONG start = ::GetTickCount64();
+    ThreadNudge nudge(static_cast<DWORD>(kListingWindowDelay), 100);
     bool shown = false;
+    auto showOnceLong = [&]() -> bool {
+        if (shown) return true;
+        // A quick listing goes without the window and without dispatching messages.
+        if (::GetTickCount64() - start < kListingWindowDelay) return false;
+        progress.Open();
+        shown = true;
+        nudge.LetGo();  // the window's own messages ask the filter from here on
+        return true;
+    };
     m_progress = &progress;
-    const bool cut = ListFormats(source, formats, &enumerated, [&] {
+    // A source may also block inside one call (EnumFormatEtc, Next): while the call is
+    // pending, the filter shows the progress window once the listing has taken a moment,
+    // serves it, and its Stop cancels the call (where the runtime can; elsewhere the call
+    // is left to return and the listing ends there). The filter is only asked when a
+    // message arrives: ThreadNudge posts them until the window shows.
+    std::optional<fw::ScopedMessageFilter> filter;
+    filter.emplace(
+        nullptr,
+        [&] {
+            if (showOnceLong()) filter->SetWindow(progress.GetDialogWindow());
+            return progress.IsStopRequested() != FALSE;
+        },
+        5000, fw::PendingCallsCanBeCancelled());
+    bool cut = ListFormats(source, formats, &enumerated, [&] {
         if (progress.IsStopRequested()) return true;
-        if (!shown) {
-            // A quick listing goes without the window and without dispatching messages.
-            if (::GetTickCount64() - start < kListingWindowDelay) return false;
-            progress.Open();
-            shown = true;
-        }
+        if (!showOnceLong()) return false;
         return pump.PumpMessages() != FALSE;
     });
+    filter.reset();
     m_progress = nullptr;
     stopped = progress.IsStopRequested() != FALSE;
+    // A cancelled call ends the listing as a failed one: it was still cut.
+    if (stopped) cut = true;
     if (shown) progress.Close();
     return cut;
 }

@@ -9,8 +9,12 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string>
 
 namespace {
+
+constexpr wchar_t kNotQualifiedRow[] =
+    L"警告\tドライブ名（C:\\）か \\\\サーバー\\共有名 で始まる完全なパスではないため、たどりません。";
 
 std::wstring NameText(const std::vector<BYTE>& bytes, const ByteRange& range, bool wide)
 {
@@ -97,8 +101,13 @@ void WalkDropFiles(CCBDataArray& children, CCBDataCreateContext* context, const 
             break;
         }
         std::shared_ptr<CCBData> child;
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (!IsFullyQualifiedPath(std::u16string(path.begin(), path.end()))) {
+            // A name relative to our own current directory or drive (a wide list read as
+            // ANSI gives one-letter names and "\") would walk our files, not the source's:
+            // it is listed, never looked up.
+            child = std::make_shared<CCBData>();
+            child->m_properties.push_back(kNotQualifiedRow);
+        } else if (const DWORD attributes = ::GetFileAttributesW(path.c_str()); attributes == INVALID_FILE_ATTRIBUTES) {
             child = MakeErrorEntry(L"ファイルがありません。");
         } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             child = MakePlaceholder(L"ディレクトリ");

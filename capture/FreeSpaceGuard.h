@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+// The row, or the reason, of a copy stopped at the floor.
+inline constexpr wchar_t kFreeSpaceFloorText[] =
+    L"一時フォルダのドライブの空き容量が残り少ないため、コピーを中止しました。";
+
 class CFreeSpaceGuard {
 public:
     // Whether `bytes` more may be written into the temporary folder. The volume is asked

@@ -48,7 +48,7 @@ bool Stopped(CCBDataCreateContext* context)
 }
 
 // The row of a copy stopped at the floor of free space.
-constexpr wchar_t kNoRoomText[] = L"一時フォルダのドライブの空き容量が残り少ないため、コピーを中止しました。";
+constexpr const wchar_t* kNoRoomText = kFreeSpaceFloorText;
 
 enum class CopyEnd { Complete, Failed, NoRoom };
 

@@ -6,6 +6,7 @@
 #include "capture/CBData_HENHMF.h"
 #include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/FormatCatalogue.h"
+#include "capture/FreeSpaceGuard.h"
 #include "capture/RegisteredFormats.h"
 #include "capture/ReplayFormatEnum.h"
 #include "capture/ReplayStream.h"
@@ -124,6 +125,8 @@ HRESULT CopyFileToStream(const CCBData& entry, IStream* target)
 // deletes it (no release object is given).
 HRESULT FileCopy(const CCBData& entry, LPOLESTR& name)
 {
+    // A target may ask for copies again and again: they stop at the floor of free space.
+    if (!CFreeSpaceGuard().Allows(entry.m_dataSize)) return STG_E_MEDIUMFULL;
     const std::wstring copy = CreateTempFile();
     if (copy.empty()) return STG_E_MEDIUMFULL;
     if (!::CopyFileW(entry.m_tempFile.c_str(), copy.c_str(), FALSE)) {
@@ -336,6 +339,27 @@ std::shared_ptr<CCBData> FindShared(const CCBDataArray& snapshot, const CCBData*
     return nullptr;
 }
 
+// The bytes into a new file of the temporary store, owned by the entry; what went wrong
+// when they could not be.
+const wchar_t* WriteTempCopy(CCBData& entry, const std::vector<BYTE>& bytes)
+{
+    if (!CFreeSpaceGuard().Allows(bytes.size())) return kFreeSpaceFloorText;
+    entry.m_tempFile = CreateTempFile();
+    fw::UniqueFile file;
+    if (!entry.m_tempFile.empty())
+        file.Reset(::CreateFileW(entry.m_tempFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file &&
+        (bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                           written == bytes.size())))
+        return nullptr;
+    file.Reset();
+    if (!entry.m_tempFile.empty()) ::DeleteFileW(entry.m_tempFile.c_str());
+    entry.m_tempFile.clear();
+    return L"一時ファイルに書き込めません。";
+}
+
 }  // namespace
 
 std::shared_ptr<CCBData> MakeWriteBackEntry(const CReplayWrite& write)
@@ -344,21 +368,8 @@ std::shared_ptr<CCBData> MakeWriteBackEntry(const CReplayWrite& write)
     entry->m_fmt = write.m_fmt;
     entry->m_realTymed = write.m_tymed;
     entry->m_dataSize = write.m_bytes.size();
-    entry->m_tempFile = CreateTempFile();
-    fw::UniqueFile file;
-    if (!entry->m_tempFile.empty())
-        file.Reset(::CreateFileW(entry->m_tempFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file ||
-        (!write.m_bytes.empty() &&
-         (!::WriteFile(file.Get(), write.m_bytes.data(), static_cast<DWORD>(write.m_bytes.size()), &written, nullptr) ||
-          written != write.m_bytes.size()))) {
-        file.Reset();
-        if (!entry->m_tempFile.empty()) ::DeleteFileW(entry->m_tempFile.c_str());
-        entry->m_tempFile.clear();
-        entry->m_properties.push_back(L"エラー\t一時ファイルに書き込めません。");
-    }
+    if (const wchar_t* problem = WriteTempCopy(*entry, write.m_bytes))
+        entry->m_properties.push_back(std::wstring(L"エラー\t") + problem);
     // The shell's drop-effect formats hold one DWORD.
     wchar_t name[64] = {};
     const int length = ::GetClipboardFormatNameW(write.m_fmt.cfFormat, name, 64);

@@ -10,6 +10,7 @@
 #include "capture/CBData_HMETAFILEPICT.h"
 #include "capture/CaptureSettings.h"
 #include "capture/ContainerWalk.h"
+#include "capture/FreeSpaceGuard.h"
 #include "capture/TempStore.h"
 #include "capture/bytes/DibLayout.h"
 #include "capture/bytes/EntryBound.h"
@@ -223,6 +224,12 @@ public:
     bool WriteManifest(const SnapshotManifest& manifest)
     {
         const std::string text = WriteSnapshotManifest(manifest);
+        // A file whose manifest no reader takes would be saved for nothing.
+        if (text.size() > kMaxManifestBytes)
+            return Fail(
+                fw::Format(L"マニフェストが大きすぎます（%llu MiB。上限は%llu MiBです）。エントリを減らしてください。",
+                           static_cast<unsigned long long>((text.size() + (1 << 20) - 1) >> 20),
+                           static_cast<unsigned long long>(kMaxManifestBytes >> 20)));
         fw::ComPtr<IStream> stream;
         if (!Create(L"Snapshot", stream)) return false;
         for (size_t done = 0; done < text.size(); done += kStep) {
@@ -426,6 +433,8 @@ private:
         for (uint64_t done = 0; done < data.size;) {
             if (Stopped()) return false;
             const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kStep, data.size - done));
+            // The file's streams go into the temporary folder as a capture's copies do.
+            if (!m_context.m_freeSpace.Allows(want)) return Fail(kFreeSpaceFloorText);
             if (!ReadStream(stream.Get(), buffer.data(), want)) return Truncated(data.name);
             DWORD written = 0;
             if (!::WriteFile(file.Get(), buffer.data(), want, &written, nullptr) || written != want)

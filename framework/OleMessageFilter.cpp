@@ -177,7 +177,10 @@ DWORD COleMessageFilter::MessagePending(HTASK, DWORD, DWORD)
             return PENDINGMSG_CANCELCALL;
         }
     }
-    return m_cancelPending && CancelRequested() ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
+    // The check is asked each time, also where the call is not cancelled: it may show the
+    // window to serve (SetWindow) once the wait has gone on.
+    const bool cancel = CancelRequested();
+    return m_cancelPending && cancel ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
 }
 
 ScopedMessageFilter::ScopedMessageFilter(HWND window, std::function<bool()> cancel, DWORD retryMs, bool cancelPending)
@@ -189,6 +192,11 @@ ScopedMessageFilter::ScopedMessageFilter(HWND window, std::function<bool()> canc
 ScopedMessageFilter::~ScopedMessageFilter()
 {
     if (m_filter) m_filter->Revoke();
+}
+
+void ScopedMessageFilter::SetWindow(HWND window)
+{
+    if (m_filter) m_filter->SetWindow(window);
 }
 
 }  // namespace fw

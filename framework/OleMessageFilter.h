@@ -25,6 +25,8 @@ public:
 
     bool Register();
     void Revoke();
+    // The window served from now on (one that shows only once the wait has gone on).
+    void SetWindow(HWND window) { m_window = window; }
 
     // IMessageFilter. Incoming calls are always handled; the filter is about outgoing ones.
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD callType, HTASK caller, DWORD tickCount,
@@ -53,6 +55,7 @@ public:
     ScopedMessageFilter(const ScopedMessageFilter&) = delete;
     ScopedMessageFilter& operator=(const ScopedMessageFilter&) = delete;
     ~ScopedMessageFilter();
+    void SetWindow(HWND window);
 
 private:
     ComPtr<COleMessageFilter> m_filter;

@@ -38,3 +38,31 @@ NameList ReadDropFiles(const uint8_t* data, size_t size, size_t maxNames)
     const bool wide = ReadU32(data, 16) != 0;
     return ReadNameList(data, size, namesOffset, wide, maxNames);
 }
+
+namespace {
+
+bool IsSeparator(char16_t c)
+{
+    return c == u'\\' || c == u'/';
+}
+
+}  // namespace
+
+bool IsFullyQualifiedPath(std::u16string_view name)
+{
+    if (name.size() >= 3 && ((name[0] >= u'A' && name[0] <= u'Z') || (name[0] >= u'a' && name[0] <= u'z')) &&
+        name[1] == u':' && IsSeparator(name[2]))
+        return true;
+    if (name.size() < 2 || !IsSeparator(name[0]) || !IsSeparator(name[1])) return false;
+    // "\\?\" and what follows it is taken as it stands; "\\.\" names devices.
+    if (name.size() > 4 && name[2] == u'?' && IsSeparator(name[3])) return true;
+    const size_t serverEnd = [&] {
+        size_t i = 2;
+        while (i < name.size() && !IsSeparator(name[i])) ++i;
+        return i;
+    }();
+    const std::u16string_view server = name.substr(2, serverEnd - 2);
+    if (server.empty() || server == u"." || server == u"?" || serverEnd >= name.size()) return false;
+    // The share's name follows the server's separator.
+    return serverEnd + 1 < name.size() && !IsSeparator(name[serverEnd + 1]);
+}

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 // DROPFILES: DWORD pFiles, POINT pt, BOOL fNC, BOOL fWide.
@@ -31,3 +32,10 @@ NameList ReadNameList(const uint8_t* data, size_t size, size_t offset, bool wide
 
 // The names of a DROPFILES block; wide or ANSI as its wide flag says.
 NameList ReadDropFiles(const uint8_t* data, size_t size, size_t maxNames = SIZE_MAX);
+
+// Whether a dropped name is a fully qualified path, the only kind a drop list means: a
+// drive letter, a colon and a separator ("C:\x"), a UNC name ("\\server\share"), or a
+// "\\?\" path. Names relative to the receiver's current directory or drive ("a.txt",
+// "\a.txt", "C:a.txt") and device names ("\\.\PhysicalDrive0") are not. Either separator
+// counts, as the file system reads both.
+bool IsFullyQualifiedPath(std::u16string_view name);

@@ -60,6 +60,83 @@ bool IsValidStreamName(const std::string& name)
     return true;
 }
 
+// The DOM parser, with the manifest's bounds on strings and other items of arrays applied
+// while it parses: a file past them is refused as soon as they are passed, before the rest
+// is built (a list of 22 million empty strings costs the DOM about 1.4 GiB).
+std::string StringsProblem()
+{
+    return "マニフェストの文字列（行、ファイル名、形式）が多すぎます（上限 " + std::to_string(kMaxManifestStrings) +
+           "）。";
+}
+
+class BoundedDomParser {
+public:
+    using Dom = nlohmann::detail::json_sax_dom_parser<Json>;
+    using string_t = Json::string_t;
+
+    explicit BoundedDomParser(Json& root) : m_dom(root, false) {}
+
+    // What was refused; empty when the parse was not stopped by a bound.
+    const std::string& Problem() const { return m_problem; }
+
+    bool null() { return Item(false) && m_dom.null(); }
+    bool boolean(bool value) { return Item(false) && m_dom.boolean(value); }
+    bool number_integer(Json::number_integer_t value) { return Item(false) && m_dom.number_integer(value); }
+    bool number_unsigned(Json::number_unsigned_t value) { return Item(false) && m_dom.number_unsigned(value); }
+    bool number_float(Json::number_float_t value, const string_t& text)
+    {
+        return Item(false) && m_dom.number_float(value, text);
+    }
+    bool string(string_t& value) { return Item(true) && m_dom.string(value); }
+    bool binary(Json::binary_t& value) { return Item(false) && m_dom.binary(value); }
+    bool start_object(std::size_t size)
+    {
+        if (!Item(false)) return false;
+        m_inArray.push_back(false);
+        return m_dom.start_object(size);
+    }
+    bool key(string_t& name) { return m_dom.key(name); }
+    bool end_object()
+    {
+        m_inArray.pop_back();
+        return m_dom.end_object();
+    }
+    bool start_array(std::size_t size)
+    {
+        if (!Item(false)) return false;
+        m_inArray.push_back(true);
+        return m_dom.start_array(size);
+    }
+    bool end_array()
+    {
+        m_inArray.pop_back();
+        return m_dom.end_array();
+    }
+    bool parse_error(std::size_t position, const std::string& token, const nlohmann::detail::exception& error)
+    {
+        return m_dom.parse_error(position, token, error);
+    }
+
+private:
+    // Counts a value that is an item of an array.
+    bool Item(bool isString)
+    {
+        if (m_inArray.empty() || !m_inArray.back()) return true;
+        if (isString ? ++m_strings > kMaxManifestStrings : ++m_otherItems > kMaxManifestOtherItems) {
+            m_problem = isString ? StringsProblem()
+                                 : "マニフェストの配列の項目（エントリ、列挙）が多すぎます（上限 " +
+                                       std::to_string(kMaxManifestOtherItems) + "）。";
+            return false;
+        }
+        return true;
+    }
+
+    Dom m_dom;
+    std::vector<bool> m_inArray;  // the open arrays and objects, innermost last
+    uint64_t m_strings = 0, m_otherItems = 0;
+    std::string m_problem;
+};
+
 class Reader {
 public:
     bool Failed() const { return !m_problem.empty(); }
@@ -168,8 +245,7 @@ public:
         }
         m_stringCount += it->size();
         if (m_stringCount > kMaxManifestStrings) {
-            Fail("マニフェストの文字列（行、ファイル名、形式）が多すぎます（上限 " +
-                 std::to_string(kMaxManifestStrings) + "）。");
+            Fail(StringsProblem());
             return false;
         }
         for (size_t i = 0; i < it->size(); ++i) {
@@ -376,8 +452,14 @@ ManifestReadResult ReadChecked(std::string_view text)
         result.problem = "マニフェストの入れ子が深すぎます。";
         return result;
     }
-    const Json root = Json::parse(text.begin(), text.end(), nullptr, false);
-    if (root.is_discarded() || !root.is_object()) {
+    Json root;
+    BoundedDomParser parser(root);
+    const bool parsed = Json::sax_parse(text.begin(), text.end(), &parser);
+    if (!parser.Problem().empty()) {
+        result.problem = parser.Problem();
+        return result;
+    }
+    if (!parsed || !root.is_object()) {
         result.problem = "マニフェストが JSON のオブジェクトではありません。";
         return result;
     }

@@ -30,6 +30,10 @@ inline constexpr size_t kMaxManifestFormatNames = 1000;
 // far below the 22 million empty ones 64 MiB of JSON could list. Entries need no bound of
 // their own: each takes at least 79 bytes, so 64 MiB holds fewer than 850,000.
 inline constexpr uint64_t kMaxManifestStrings = 4000000;
+// Items of arrays other than strings: the entries (fewer than 850,000, see above) and the
+// enumeration's indexes. Both bounds apply while the JSON text is parsed, so that the
+// parsed values cost memory in proportion to what a real manifest holds.
+inline constexpr uint64_t kMaxManifestOtherItems = 1000000;
 // The source's enumeration: far more descriptions than a format list is ever let hold.
 inline constexpr size_t kMaxManifestEnumeration = 100000;
 

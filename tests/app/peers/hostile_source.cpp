@@ -5,6 +5,7 @@
 // CF_HDROP: names said to start far past the block; "FileGroupDescriptorW": 2^28
 // descriptors claimed in 8 bytes; "DragImageBits": 4 MiB claiming 60000 × 60000 pixels;
 // CF_DIB: a header claiming 30000 × 30000 pixels; CF_UNICODETEXT: an ordinary text.
+// With "-" for both events it serves for half a minute without telling anyone.
 #include "framework/Handles.h"
 #include "tests/PeerServe.h"
 #include "tests/TestDataObject.h"
@@ -74,11 +75,13 @@ int wmain(int argc, wchar_t** argv)
     if (FAILED(SetOleClipboard(object))) return 2;
     object->Release();
 
-    fw::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
-    fw::UniqueHandle go(::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
-    if (!ready || !go) return 5;
-    ::SetEvent(ready.Get());
-    testing_support::ServeMessagesUntil(go.Get(), 60000);
+    const bool standalone = std::wstring(argv[1]) == L"-";
+    fw::UniqueHandle ready(standalone ? nullptr : ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
+    fw::UniqueHandle go(standalone ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr)
+                                   : ::OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
+    if ((!ready && !standalone) || !go) return 5;
+    if (ready) ::SetEvent(ready.Get());
+    testing_support::ServeMessagesUntil(go.Get(), standalone ? 30000 : 60000);
     ::OleSetClipboard(nullptr);
     return 0;
 }
