@@ -18,6 +18,7 @@
 #include "framework/CoTaskMem.h"
 #include "framework/Format.h"
 #include "framework/Handles.h"
+#include "framework/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -37,36 +38,17 @@ constexpr wchar_t kUnreadable[] = L"スナップショットを読み込めま�
 constexpr wchar_t kUnwritable[] = L"ファイルに書き込めません";
 constexpr wchar_t kStopped[] = L"中止しました。";
 
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty()) return std::string();
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    if (text.empty()) return std::wstring();
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(size, L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
 std::vector<std::string> Utf8All(const std::vector<std::wstring>& texts)
 {
     std::vector<std::string> out;
-    for (const std::wstring& t : texts) out.push_back(Utf8(t));
+    for (const std::wstring& t : texts) out.push_back(fw::ToUtf8(t));
     return out;
 }
 
 std::vector<std::wstring> WideAll(const std::vector<std::string>& texts)
 {
     std::vector<std::wstring> out;
-    for (const std::string& t : texts) out.push_back(Wide(t));
+    for (const std::string& t : texts) out.push_back(fw::FromUtf8(t));
     return out;
 }
 
@@ -249,7 +231,7 @@ private:
         return true;
     }
 
-    std::string NextName(wchar_t prefix) { return Utf8(fw::Format(L"%c%u", prefix, m_entryNumber)); }
+    std::string NextName(wchar_t prefix) { return fw::ToUtf8(fw::Format(L"%c%u", prefix, m_entryNumber)); }
 
     // The entry's temporary file, m_dataSize bytes, into a stream of its own.
     bool WriteData(const CCBData& entry, ManifestStream& out)
@@ -259,7 +241,7 @@ private:
                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file) return Fail(L"一時ファイルを読めません");
         fw::ComPtr<IStream> stream;
-        if (!Create(Wide(out.name), stream)) return false;
+        if (!Create(fw::FromUtf8(out.name), stream)) return false;
         std::vector<BYTE> buffer(static_cast<size_t>(std::min<uint64_t>(kStep, entry.m_dataSize)));
         for (uint64_t done = 0; done < entry.m_dataSize;) {
             if (Stopped()) return false;
@@ -277,7 +259,7 @@ private:
     {
         out = {NextName(prefix), bytes.size()};
         fw::ComPtr<IStream> stream;
-        if (!Create(Wide(out.name), stream)) return false;
+        if (!Create(fw::FromUtf8(out.name), stream)) return false;
         for (size_t done = 0; done < bytes.size(); done += kStep) {
             if (Stopped()) return false;
             if (!WriteStream(stream.Get(), bytes.data() + done,
@@ -329,16 +311,16 @@ private:
         if (entry.m_fmt.cfFormat >= 0xC000) {
             wchar_t name[256] = {};
             const int length = ::GetClipboardFormatNameW(entry.m_fmt.cfFormat, name, 256);
-            if (length > 0) out.format.name = Utf8(std::wstring(name, length));
+            if (length > 0) out.format.name = fw::ToUtf8(std::wstring(name, length));
         }
         out.format.hadTargetDevice = entry.m_fmt.ptd != nullptr;
         out.format.aspect = entry.m_fmt.dwAspect;
         out.format.index = entry.m_fmt.lindex;
         out.format.tymed = entry.m_fmt.tymed;
         out.realTymed = entry.m_realTymed;
-        out.type = Utf8(entry.m_type);
-        out.name = Utf8(entry.m_name);
-        out.displayName = Utf8(entry.m_displayName);
+        out.type = fw::ToUtf8(entry.m_type);
+        out.name = fw::ToUtf8(entry.m_name);
+        out.displayName = fw::ToUtf8(entry.m_displayName);
         out.treeIcon = std::clamp(entry.m_treeIcon, 0, 3);
         out.rows = Utf8All(entry.m_properties);
         out.size = entry.m_dataSize;
@@ -375,10 +357,10 @@ public:
             if (name && std::wstring(name.get()) != L"Snapshot") present[name.get()] = stat.cbSize.QuadPart;
         }
         for (const ManifestStream& s : streams) {
-            const auto it = present.find(Wide(s.name));
-            if (it == present.end()) return Fail(L"ストリーム " + Wide(s.name) + L" がありません。");
+            const auto it = present.find(fw::FromUtf8(s.name));
+            if (it == present.end()) return Fail(L"ストリーム " + fw::FromUtf8(s.name) + L" がありません。");
             if (it->second != s.size)
-                return Fail(L"ストリーム " + Wide(s.name) + L" の大きさがマニフェストと合いません。");
+                return Fail(L"ストリーム " + fw::FromUtf8(s.name) + L" の大きさがマニフェストと合いません。");
         }
         if (present.size() != streams.size()) return Fail(L"ストリームの数がマニフェストと合いません。");
         return true;
@@ -401,8 +383,8 @@ public:
         std::map<std::string, UINT> numbers;
         for (const auto& [entry, name] : m_named) {
             UINT& number = numbers[name];
-            if (!number) number = ::RegisterClipboardFormatW(Wide(name).c_str());
-            if (!number) return Fail(L"形式名 " + Wide(name) + L" を登録できません。");
+            if (!number) number = ::RegisterClipboardFormatW(fw::FromUtf8(name).c_str());
+            if (!number) return Fail(L"形式名 " + fw::FromUtf8(name) + L" を登録できません。");
             entry->m_fmt.cfFormat = static_cast<CLIPFORMAT>(number);
         }
         return true;
@@ -411,12 +393,16 @@ public:
 private:
     bool Open(const std::string& name, fw::ComPtr<IStream>& stream)
     {
-        if (FAILED(m_storage->OpenStream(Wide(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream)))
-            return Fail(L"ストリーム " + Wide(name) + L" を開けません。");
+        if (FAILED(m_storage->OpenStream(fw::FromUtf8(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                         &stream)))
+            return Fail(L"ストリーム " + fw::FromUtf8(name) + L" を開けません。");
         return true;
     }
 
-    bool Truncated(const std::string& name) { return Fail(L"ストリーム " + Wide(name) + L" が途中で切れています。"); }
+    bool Truncated(const std::string& name)
+    {
+        return Fail(L"ストリーム " + fw::FromUtf8(name) + L" が途中で切れています。");
+    }
 
     // The stream's bytes into a new file of the temporary store, owned by the entry.
     bool ReadData(const ManifestStream& data, CCBData& entry)
@@ -501,21 +487,22 @@ private:
             if (e.bits.Present()) {
                 bitmap.m_hBitmap.Reset(UnpackBitmap(bits));
                 if (!bitmap.m_hBitmap)
-                    return Fail(L"ストリーム " + Wide(e.bits.name) + L" はビットマップではありません。");
+                    return Fail(L"ストリーム " + fw::FromUtf8(e.bits.name) + L" はビットマップではありません。");
             }
         } else if (e.kind == ManifestKind::EnhMetaFile) {
             if (e.bits.Present()) {
                 auto& emf = static_cast<CCBData_HENHMF&>(entry);
                 emf.m_hEnhMetaFile.Reset(::SetEnhMetaFileBits(static_cast<UINT>(bits.size()), bits.data()));
                 if (!emf.m_hEnhMetaFile)
-                    return Fail(L"ストリーム " + Wide(e.bits.name) + L" は拡張メタファイルではありません。");
+                    return Fail(L"ストリーム " + fw::FromUtf8(e.bits.name) + L" は拡張メタファイルではありません。");
             }
         } else if (e.hasPicture) {
             auto& pict = static_cast<CCBData_HMETAFILEPICT&>(entry);
             fw::UniqueMetaFile metafile;
             if (e.bits.Present()) {
                 metafile.Reset(::SetMetaFileBitsEx(static_cast<UINT>(bits.size()), bits.data()));
-                if (!metafile) return Fail(L"ストリーム " + Wide(e.bits.name) + L" はメタファイルではありません。");
+                if (!metafile)
+                    return Fail(L"ストリーム " + fw::FromUtf8(e.bits.name) + L" はメタファイルではありません。");
             }
             fw::UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(METAFILEPICT)));
             {
@@ -549,9 +536,9 @@ private:
         fmt.lindex = e.format.index;
         fmt.tymed = e.format.tymed;
         entry->m_realTymed = e.realTymed;
-        entry->m_type = Wide(e.type);
-        entry->m_name = Wide(e.name);
-        entry->m_displayName = Wide(e.displayName);
+        entry->m_type = fw::FromUtf8(e.type);
+        entry->m_name = fw::FromUtf8(e.name);
+        entry->m_displayName = fw::FromUtf8(e.displayName);
         entry->m_treeIcon = e.treeIcon;
         entry->m_properties = WideAll(e.rows);
         entry->m_dataSize = e.size;
@@ -647,15 +634,15 @@ SnapshotFileResult SaveSnapshotFile(const std::wstring& path, const CSnapshotInf
         SnapshotWriter writer(storage.Get(), progress);
         SnapshotManifest manifest;
         manifest.program = "Orvetta " ORVETTA_VERSION;
-        manifest.title = Utf8(info.title);
-        manifest.taken = Utf8(info.taken);
-        manifest.how = Utf8(info.how);
+        manifest.title = fw::ToUtf8(info.title);
+        manifest.taken = fw::ToUtf8(info.taken);
+        manifest.how = fw::ToUtf8(info.how);
         manifest.offered = Utf8All(info.offered);
         if (info.owner) {
             ManifestOwner& owner = manifest.owner.emplace();
-            if (info.owner->image) owner.image = Utf8(*info.owner->image);
+            if (info.owner->image) owner.image = fw::ToUtf8(*info.owner->image);
             owner.pid = info.owner->pid;
-            if (info.owner->windowClass) owner.windowClass = Utf8(*info.owner->windowClass);
+            if (info.owner->windowClass) owner.windowClass = fw::ToUtf8(*info.owner->windowClass);
         }
         manifest.allowedEffects = info.allowedEffects;
         for (const size_t index : snapshot.m_enumeration) manifest.enumeration.push_back(static_cast<uint32_t>(index));
@@ -704,7 +691,7 @@ SnapshotFileResult OpenSnapshotFile(const std::wstring& path, CSnapshotInfo& inf
             return failed(L"マニフェストが途中で切れています。");
     }
     const ManifestReadResult manifest = ReadSnapshotManifest(text);
-    if (!manifest.ok) return failed(Wide(manifest.problem));
+    if (!manifest.ok) return failed(fw::FromUtf8(manifest.problem));
     // The same bound as a capture's, before anything is copied.
     const uint64_t entries = CountEntries(manifest.manifest.entries);
     if (entries > CaptureSettings().m_maxEntries)
@@ -723,17 +710,17 @@ SnapshotFileResult OpenSnapshotFile(const std::wstring& path, CSnapshotInfo& inf
     if (reader.m_stopped) return Stopped();
     if (!ok) return failed(reader.m_problem);
 
-    info.title = Wide(manifest.manifest.title);
+    info.title = fw::FromUtf8(manifest.manifest.title);
     info.offered = WideAll(manifest.manifest.offered);
-    info.taken = Wide(manifest.manifest.taken);
-    info.how = Wide(manifest.manifest.how);
-    info.program = Wide(manifest.manifest.program);
+    info.taken = fw::FromUtf8(manifest.manifest.taken);
+    info.how = fw::FromUtf8(manifest.manifest.how);
+    info.program = fw::FromUtf8(manifest.manifest.program);
     info.owner.reset();
     if (const std::optional<ManifestOwner>& owner = manifest.manifest.owner) {
         CClipboardOwner& kept = info.owner.emplace();
-        if (owner->image) kept.image = Wide(*owner->image);
+        if (owner->image) kept.image = fw::FromUtf8(*owner->image);
         kept.pid = owner->pid;
-        if (owner->windowClass) kept.windowClass = Wide(*owner->windowClass);
+        if (owner->windowClass) kept.windowClass = fw::FromUtf8(*owner->windowClass);
     }
     info.allowedEffects = manifest.manifest.allowedEffects;
     opened->m_enumeration.assign(manifest.manifest.enumeration.begin(), manifest.manifest.enumeration.end());
