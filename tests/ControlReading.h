@@ -118,4 +118,22 @@ inline void PutClipboardText(const std::wstring& text)
     ::CloseClipboard();
 }
 
+// The visible progress window of the given thread, found without sending it a message
+// (that thread may be waiting in a call).
+inline HWND FindProgressWindow(DWORD thread)
+{
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        thread,
+        [](HWND hwnd, LPARAM param) {
+            wchar_t className[16] = {};
+            ::GetClassNameW(hwnd, className, 16);
+            if (std::wstring(className) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
+            *reinterpret_cast<HWND*>(param) = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 }  // namespace testing_support

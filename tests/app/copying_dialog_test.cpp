@@ -8,6 +8,8 @@
 #include "framework/OleDataObject.h"
 #include "framework/OleMessageFilter.h"
 #include "res/resource.h"
+#include "tests/ControlReading.h"
+#include "tests/MarshalledObject.h"
 #include "tests/TestSupport.h"
 #include "tests/TestTempStore.h"
 
@@ -19,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+
+using testing_support::FindProgressWindow;
 
 namespace {
 
@@ -176,35 +180,6 @@ TEST(CopyingDialog, ItemTextGoesUpAtMostOnceAnIntervalAndTheLastOneStays)
 
 namespace {
 
-// The visible progress window of the given thread, found without sending it a message
-// (that thread may be waiting in a call).
-HWND FindProgressWindow(DWORD thread)
-{
-    HWND found = nullptr;
-    ::EnumThreadWindows(
-        thread,
-        [](HWND hwnd, LPARAM param) {
-            wchar_t className[16] = {};
-            ::GetClassNameW(hwnd, className, 16);
-            if (std::wstring(className) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-bool ReadAll(const std::wstring& path, std::vector<uint8_t>& bytes)
-{
-    fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.Get(), &size)) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    return ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-           read == bytes.size();
-}
-
 }  // namespace
 
 // A source whose program hangs in GetData: Stop, pressed a second into the hang, cancels
@@ -221,17 +196,8 @@ TEST(CopyingDialog, StopEndsACaptureWhileTheSourceHangsInACall)
     // The source's own object, as a drop hands it over. (Wine's clipboard object, asked
     // for a format whose call was cancelled, falls back to the window clipboard and waits
     // there for the hung program to render it, so the clipboard cannot show the stop here.)
-    fw::ComPtr<IDataObject> proxy;
-    {
-        std::vector<uint8_t> bytes;
-        ASSERT_TRUE(ReadAll(marshalled, bytes));
-        fw::ComPtr<IStream> stream;
-        ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
-        ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
-        LARGE_INTEGER start = {};
-        stream->Seek(start, STREAM_SEEK_SET, nullptr);
-        ASSERT_EQ(::CoUnmarshalInterface(stream.Get(), IID_PPV_ARGS(&proxy)), S_OK);
-    }
+    fw::ComPtr<IDataObject> proxy = testing_support::UnmarshalFrom(marshalled);
+    ASSERT_TRUE(proxy);
     COleDataObject clipboard;
     clipboard.Attach(proxy.Get());
     proxy.Reset();

@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "capture/FormatCatalogue.h"
 #include "tests/ControlReading.h"
+#include "tests/MarshalledObject.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppFixture.h"
 
@@ -35,24 +36,6 @@ long long Ms(Clock::duration d)
     return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
 }
 
-// The visible progress window of the given thread, found without sending it a message
-// (that thread may be waiting in a call).
-HWND FindProgressWindow(DWORD thread)
-{
-    HWND found = nullptr;
-    ::EnumThreadWindows(
-        thread,
-        [](HWND hwnd, LPARAM param) {
-            wchar_t className[16] = {};
-            ::GetClassNameW(hwnd, className, 16);
-            if (std::wstring(className) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // A window's text asked for with a message, which a thread waiting in a call still
 // serves for the windows its message filter serves; empty when it does not answer.
 std::wstring TextOf(HWND window)
@@ -66,26 +49,6 @@ std::wstring TextOf(HWND window)
 bool Exists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The data object a peer marshalled into `path`, as a drag hands it to the drop target.
-fw::ComPtr<IDataObject> UnmarshalFrom(const std::wstring& path)
-{
-    fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.Get(), &size)) return nullptr;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())
-        return nullptr;
-    fw::ComPtr<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return nullptr;
-    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    LARGE_INTEGER start = {};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    fw::ComPtr<IDataObject> object;
-    if (FAILED(::CoUnmarshalInterface(stream.Get(), IID_PPV_ARGS(&object)))) return nullptr;
-    return object;
 }
 
 class HostileWindow : public AppFixture {

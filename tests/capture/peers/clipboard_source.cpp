@@ -18,6 +18,7 @@
 // test says why its source was not ready.
 #include "framework/ComObject.h"
 #include "framework/Handles.h"
+#include "tests/MarshalledObject.h"
 #include "tests/PeerServe.h"
 #include "tests/TestDataObject.h"
 
@@ -98,23 +99,6 @@ public:
 private:
     ULONGLONG m_busyUntil;
 };
-
-// The object's marshalled form, for another process to unmarshal with CoUnmarshalInterface.
-bool MarshalInto(IDataObject* object, const wchar_t* path)
-{
-    fw::ComPtr<IStream> stream;
-    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
-    if (FAILED(::CoMarshalInterface(stream.Get(), IID_IDataObject, object, MSHCTX_LOCAL, nullptr, MSHLFLAGS_NORMAL)))
-        return false;
-    HGLOBAL global = nullptr;
-    if (FAILED(::GetHGlobalFromStream(stream.Get(), &global))) return false;
-    STATSTG stat = {};
-    stream->Stat(&stat, STATFLAG_NONAME);
-    fw::GlobalLockView view(global);
-    fw::UniqueFile file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && ::WriteFile(file.Get(), view.Data(), static_cast<DWORD>(stat.cbSize.QuadPart), &written, nullptr);
-}
 
 }  // namespace
 
