@@ -167,15 +167,32 @@ HRESULT FillStorage(IStorage* target, const CCBDataArray& elements)
     return S_OK;
 }
 
+// The bytes of a storage's streams, all levels.
+uint64_t StorageBytes(const CCBDataArray& elements)
+{
+    uint64_t bytes = 0;
+    for (const auto& element : elements)
+        bytes += IsStorageEntry(*element) ? StorageBytes(*element->m_children) : element->m_dataSize;
+    return bytes;
+}
+
 HRESULT NewStorage(const CCBData& entry, IStorage*& storage)
 {
-    // A compound file of its own in the system's temporary folder, gone when released.
+    // A compound file of its own in the temporary store, gone when released. Like the
+    // other copies for a target, it stops at the floor of free space.
+    if (!CFreeSpaceGuard().Allows(StorageBytes(*entry.m_children))) return STG_E_MEDIUMFULL;
+    const std::wstring path = CreateTempFile();
+    if (path.empty()) return STG_E_MEDIUMFULL;
     fw::ComPtr<IStorage> made;
-    HRESULT hr = ::StgCreateDocfile(nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE,
-                                    0, &made);
-    if (SUCCEEDED(hr)) hr = FillStorage(made.Get(), *entry.m_children);
+    HRESULT hr = ::StgCreateDocfile(
+        path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE, 0, &made);
+    if (FAILED(hr)) {
+        ::DeleteFileW(path.c_str());
+        return hr;
+    }
+    hr = FillStorage(made.Get(), *entry.m_children);
     if (SUCCEEDED(hr)) hr = made->Commit(STGC_DEFAULT);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return hr;  // the release deletes the file
     storage = made.Detach();
     return S_OK;
 }

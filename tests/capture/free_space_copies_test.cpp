@@ -7,6 +7,7 @@
 #include "capture/bytes/FreeSpaceFloor.h"
 #include "framework/Handles.h"
 #include "tests/capture/SourceFixture.h"
+#include "tests/capture/WalkTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,13 @@ TEST_F(FreeSpaceCopies, OpeningASnapshotFileStopsAtTheFloorAndKeepsNothing)
 // wrote) is refused at the floor, and made again once there is room.
 TEST_F(FreeSpaceCopies, ReplaysCopiesStopAtTheFloor)
 {
+    // A storage of one 8 MiB stream beside the file.
+    auto root = CreateCompoundFile(m_dir / L"source.stg");
+    ASSERT_TRUE(root);
+    ASSERT_TRUE(AddStream(root.Get(), L"Big", std::vector<uint8_t>(8 << 20, 9)));
+    root->Commit(STGC_DEFAULT);
+    FORMATETC storage = Fmt(::RegisterClipboardFormatW(L"Orvetta Big Storage"), TYMED_ISTORAGE);
+    m_object->Offer(storage, StorageMedium(root.Get()));
     const std::shared_ptr<CCBDataArray> captured = CaptureBig();
     auto replay = CReplayDataObject::ForSnapshot(captured);
     FORMATETC file = Fmt(::RegisterClipboardFormatW(L"Orvetta Big"), TYMED_FILE);
@@ -114,6 +122,7 @@ TEST_F(FreeSpaceCopies, ReplaysCopiesStopAtTheFloor)
         ScopedRoom room(4 << 20);
         fw::StgMedium medium;
         EXPECT_EQ(replay->GetData(&file, &medium), STG_E_MEDIUMFULL);
+        EXPECT_EQ(replay->GetData(&storage, &medium), STG_E_MEDIUMFULL);
         EXPECT_EQ(TempFiles(), before);
     }
     {
@@ -123,6 +132,13 @@ TEST_F(FreeSpaceCopies, ReplaysCopiesStopAtTheFloor)
         EXPECT_TRUE(written->m_tempFile.empty());
     }
     ScopedRoom room(64 << 20);
+    {
+        // The storage is made in the temporary folder and goes with its release.
+        fw::StgMedium made;
+        ASSERT_EQ(replay->GetData(&storage, &made), S_OK);
+        EXPECT_EQ(TempFiles(), before + 1);
+    }
+    EXPECT_EQ(TempFiles(), before);
     fw::StgMedium medium;
     EXPECT_EQ(replay->GetData(&file, &medium), S_OK);
     EXPECT_EQ(Stored(*MakeWriteBackEntry(write)), std::vector<BYTE>(16, 'x'));
