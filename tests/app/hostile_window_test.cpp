@@ -114,7 +114,7 @@ TEST_F(HostileWindow, StopEndsAListingBlockedInsideOneCallToTheSource)
     ASSERT_NE(pressed, Clock::time_point{}) << "no progress window showed while the source hung in Next";
     std::printf("Stop answered after %lld ms; listing ended %lld ms after Stop\n", Ms(answered - pressed),
                 Ms(ended - pressed));
-    EXPECT_LT(Ms(answered - pressed), 2000);
+    EXPECT_LT(Ms(answered - pressed), 5000);  // tens of ms here; room for a loaded machine
     if (fw::PendingCallsCanBeCancelled()) {
         EXPECT_LT(Ms(ended - pressed), 500);
     } else {
@@ -123,7 +123,7 @@ TEST_F(HostileWindow, StopEndsAListingBlockedInsideOneCallToTheSource)
         ASSERT_NE(released, Clock::time_point{});
         std::printf("note: this COM does not cancel a pending call; listing ended %lld ms after the call returned\n",
                     Ms(ended - released));
-        EXPECT_LT(Ms(ended - released), 1500);
+        EXPECT_LT(Ms(ended - released), 5000);
     }
     const std::shared_ptr<CCBDataArray> snapshot = Document().GetSnapshot();
     ASSERT_TRUE(snapshot);
@@ -171,7 +171,7 @@ TEST_F(HostileWindow, PastesTheHostileClipboardAndStaysResponsive)
     EXPECT_LT(took, 15000);
     EXPECT_GT(answered, 0);
     EXPECT_EQ(unanswered, 0);
-    EXPECT_LT(slowest, 1000);
+    EXPECT_LT(slowest, 2000);  // tens of ms here; room for a loaded machine
 
     const std::shared_ptr<CCBDataArray> snapshot = Document().GetSnapshot();
     ASSERT_TRUE(snapshot);
