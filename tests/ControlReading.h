@@ -136,4 +136,17 @@ inline HWND FindProgressWindow(DWORD thread)
     return found;
 }
 
+// A tree item's text.
+inline std::wstring TreeItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t text[256] = {};
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = 256;
+    TreeView_GetItem(tree, &tv);
+    return text;
+}
+
 }  // namespace testing_support

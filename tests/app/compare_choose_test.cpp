@@ -23,12 +23,9 @@ namespace {
 
 class CompareChoose : public AppFixture {
 protected:
-    // Captures eight bytes, 0 but for 0xFF at `mark`: two such snapshots first differ at
-    // the smaller mark.
-    const CCBData* CaptureMarked(size_t mark)
+    // Captures an object of ours offering one block of `bytes`; returns its entry.
+    const CCBData* Capture(const std::vector<uint8_t>& bytes)
     {
-        std::vector<uint8_t> bytes(8, 0);
-        bytes[mark] = 0xFF;
         TestDataObject* object = TestDataObject::Create();
         object->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta Compare")), GlobalMedium(bytes));
         EXPECT_EQ(SetOleClipboard(object), S_OK);
@@ -36,18 +33,14 @@ protected:
         Command(ID_EDIT_PASTE);
         return (*m_app->GetDocument()->GetSnapshot())[0].get();
     }
-    std::wstring Title() { return L"クリップボード#" + std::to_wstring(::GetClipboardSequenceNumber()); }
-    // Captures an object of ours offering one block of `size` bytes of `fill`; returns its entry.
-    const CCBData* Capture(uint8_t fill, size_t size)
+    // Eight bytes, 0 but for 0xFF at `mark`: two such snapshots first differ at the smaller mark.
+    const CCBData* CaptureMarked(size_t mark)
     {
-        TestDataObject* object = TestDataObject::Create();
-        object->Offer(Fmt(::RegisterClipboardFormatW(L"Orvetta Compare")),
-                      GlobalMedium(std::vector<uint8_t>(size, fill)));
-        EXPECT_EQ(SetOleClipboard(object), S_OK);
-        object->Release();
-        Command(ID_EDIT_PASTE);
-        return (*m_app->GetDocument()->GetSnapshot())[0].get();
+        std::vector<uint8_t> bytes(8, 0);
+        bytes[mark] = 0xFF;
+        return Capture(bytes);
     }
+    std::wstring Title() { return L"クリップボード#" + std::to_wstring(::GetClipboardSequenceNumber()); }
     void SelectRoot(int index)
     {
         HWND tree = m_frame->GetLeftView().GetSafeHwnd();
@@ -83,8 +76,8 @@ protected:
 TEST_F(CompareChoose, OneSideTheOthersBeginningShowsTheSurplusAndTheShorterSidesEnd)
 {
     ASSERT_TRUE(fw::WriteProfileInt(L"Settings", L"KeptSnapshots", 2));
-    const CCBData* shorter = Capture(1, 8);
-    const CCBData* longer = Capture(1, 20);
+    const CCBData* shorter = Capture(std::vector<uint8_t>(8, 1));
+    const CCBData* longer = Capture(std::vector<uint8_t>(20, 1));
     std::vector<std::pair<std::wstring, std::wstring>> rows;
     std::vector<Shown> shown;
     ModalScript script([] { return ModalScript::FindDialog(L"比較"); },

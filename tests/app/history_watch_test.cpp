@@ -98,14 +98,7 @@ protected:
         std::vector<std::wstring> titles;
         HWND tree = m_frame->GetLeftView().GetSafeHwnd();
         for (HTREEITEM item = TreeView_GetRoot(tree); item; item = TreeView_GetNextSibling(tree, item)) {
-            wchar_t text[256] = {};
-            TVITEMW tv = {};
-            tv.mask = TVIF_TEXT;
-            tv.hItem = item;
-            tv.pszText = text;
-            tv.cchTextMax = 256;
-            TreeView_GetItem(tree, &tv);
-            titles.push_back(text);
+            titles.push_back(TreeItemText(tree, item));
         }
         return titles;
     }

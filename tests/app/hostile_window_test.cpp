@@ -181,14 +181,7 @@ TEST_F(HostileWindow, PastesTheHostileClipboardAndStaysResponsive)
     std::map<std::wstring, HTREEITEM> items;
     for (HTREEITEM item = TreeView_GetChild(tree, TreeView_GetRoot(tree)); item;
          item = TreeView_GetNextSibling(tree, item)) {
-        wchar_t text[256] = {};
-        TVITEMW tv = {};
-        tv.mask = TVIF_TEXT;
-        tv.hItem = item;
-        tv.pszText = text;
-        tv.cchTextMax = 256;
-        TreeView_GetItem(tree, &tv);
-        items[text] = item;
+        items[TreeItemText(tree, item)] = item;
     }
     HWND list = ::GetDlgItem(m_frame->GetKaviloView().GetPropertyPage().GetSafeHwnd(), 1005);
     for (const wchar_t* name : {L"CFSTR_SHELLIDLIST", L"CF_HDROP", L"CFSTR_FILEDESCRIPTORW", L"\"DragImageBits\"",

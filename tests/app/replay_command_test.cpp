@@ -24,18 +24,6 @@ using namespace testing_support;
 
 namespace {
 
-std::wstring ItemText(HWND tree, HTREEITEM item)
-{
-    wchar_t text[256] = {};
-    TVITEMW tv = {};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = 256;
-    TreeView_GetItem(tree, &tv);
-    return text;
-}
-
 std::vector<HTREEITEM> Children(HWND tree, HTREEITEM item)
 {
     std::vector<HTREEITEM> children;
@@ -144,7 +132,7 @@ TEST_F(ReplayCommand, PutsTheSnapshotOrTheSelectedEntryBackOnTheClipboard)
         ASSERT_TRUE(m_app->GetDocument()->GetWriteBack());
         const std::vector<HTREEITEM> items = Children(m_tree, TreeView_GetRoot(m_tree));
         ASSERT_EQ(items.size(), 3u);
-        EXPECT_EQ(ItemText(m_tree, items[2]), L"ターゲットが設定したデータ");
+        EXPECT_EQ(TreeItemText(m_tree, items[2]), L"ターゲットが設定したデータ");
     }
     clipboard.Reset();
 
@@ -229,10 +217,10 @@ TEST_F(ReplayCommand, TheTreesDragDeliversTheSnapshotAndShowsWhatTheTargetWrote)
     EXPECT_EQ(dropTarget.m_written, S_OK);
     const std::vector<HTREEITEM> items = Children(m_tree, TreeView_GetRoot(m_tree));
     ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(ItemText(m_tree, items[2]), L"ターゲットが設定したデータ");
+    EXPECT_EQ(TreeItemText(m_tree, items[2]), L"ターゲットが設定したデータ");
     const std::vector<HTREEITEM> writes = Children(m_tree, items[2]);
     ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(ItemText(m_tree, writes[0]), L"CFSTR_PERFORMEDDROPEFFECT");
+    EXPECT_EQ(TreeItemText(m_tree, writes[0]), L"CFSTR_PERFORMEDDROPEFFECT");
     const std::shared_ptr<CCBData>& writeBack = m_app->GetDocument()->GetWriteBack();
     ASSERT_TRUE(writeBack);
     EXPECT_EQ(writeBack->m_properties, std::vector<std::wstring>{L"ドロップ効果\tDROPEFFECT_COPY (1)"});
@@ -262,7 +250,7 @@ TEST_F(ReplayCommand, AnEntryDroppedOnTheProgramsOwnDropAreaIsCapturedAgain)
     std::vector<BYTE> bytes;
     ASSERT_TRUE((*after)[0]->ReadData(bytes));
     EXPECT_EQ(bytes, (std::vector<BYTE>{'<', 'p', '>', 0}));
-    EXPECT_EQ(ItemText(m_tree, TreeView_GetRoot(m_tree)).rfind(L"ドロップデータ ", 0), 0u);
+    EXPECT_EQ(TreeItemText(m_tree, TreeView_GetRoot(m_tree)).rfind(L"ドロップデータ ", 0), 0u);
     // The drag's effect belonged to the snapshot that is gone.
     EXPECT_FALSE(m_app->GetDocument()->GetWriteBack());
     EXPECT_EQ(Children(m_tree, TreeView_GetRoot(m_tree)).size(), 1u);
