@@ -298,8 +298,9 @@ bool CMainFrame::RouteCommand(UINT id)
             if (m_document) m_document->OnEditCompareFile(m_leftView.GetSelectedItemsKept(), ShowEntryInHex());
             return true;
         case ID_EDIT_REMOVE_SNAPSHOT:
-            if (m_document && m_leftView.GetSelectedKept() >= 0)
-                m_document->RemoveKeptSnapshot(static_cast<size_t>(m_leftView.GetSelectedKept()));
+            // The earlier snapshot of the selected root or entry; the current one stays.
+            if (m_document && m_leftView.GetSelectedItemsKept() >= 0)
+                m_document->RemoveKeptSnapshot(static_cast<size_t>(m_leftView.GetSelectedItemsKept()));
             return true;
         case ID_FILE_OPEN:
             if (m_document) m_document->OnFileOpen();

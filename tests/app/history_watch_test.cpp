@@ -179,8 +179,9 @@ TEST_F(HistoryWatch, SeveralRootsNewestFirstWithinTheCountAndTheBudget)
     ASSERT_EQ(opened->size(), 1u);
     EXPECT_EQ((*opened)[0]->m_dataSize, 4u);
 
-    // Removing an earlier root lets go of its files; the views are rebuilt first.
-    TreeView_SelectItem(tree, second);
+    // Removing an earlier root (here from an entry under it) lets go of its files; the views
+    // are rebuilt first.
+    TreeView_SelectItem(tree, TreeView_GetChild(tree, second));
     PumpPending();
     Command(ID_EDIT_REMOVE_SNAPSHOT);
     EXPECT_EQ(Roots(), (std::vector<std::wstring>{titles[0], titles[2]}));
