@@ -161,8 +161,11 @@ TEST(CCBData, ReadDataWithNoDataNeverTouchesTheFileSystem)
     ASSERT_TRUE(WriteBytes(path, {}));
     auto entry = EntryWithFile(path, 0);
     EXPECT_FALSE(entry->ReadData(out));
+    // No name: no file is even tried, so the thread's last error stays as it was.
     auto unnamed = EntryWithFile(L"", 10);
+    ::SetLastError(0x12345);
     EXPECT_FALSE(unnamed->ReadData(out));
+    EXPECT_EQ(::GetLastError(), 0x12345u);
     EXPECT_TRUE(out.empty());
     EXPECT_TRUE(boxes.Boxes().empty());
 }
