@@ -174,7 +174,13 @@ void CKaviloDoc::ReleaseSnapshot()
     m_kept.clear();
     std::shared_ptr<CCBDataArray> old = std::move(m_snapshot);
     m_snapshot.reset();
-    // What targets wrote belonged to this snapshot; a drag under way learns it is gone.
+    LeaveSnapshot();
+    old.reset();
+}
+
+void CKaviloDoc::LeaveSnapshot()
+{
+    // What targets wrote belonged to the snapshot that went; a drag under way learns it is gone.
     std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
     ++m_snapshotSerial;
     // The objects offered from it may still be written to; those writes are not shown
@@ -183,7 +189,6 @@ void CKaviloDoc::ReleaseSnapshot()
         if (session->object) session->object->SetWriteListener(nullptr);
     }
     UpdateAllViews(nullptr, HintSnapshotReplaced);
-    old.reset();
 }
 
 void CKaviloDoc::RetireSnapshot()
@@ -197,14 +202,7 @@ void CKaviloDoc::RetireSnapshot()
     m_kept.insert(m_kept.begin(), CKeptSnapshot{std::move(m_snapshot), GetTitle(), m_offeredFormats, m_taken, m_how,
                                                 m_owner, m_allowedEffects});
     m_snapshot.reset();
-    // What targets wrote belonged to the current snapshot; a drag under way learns it is gone.
-    std::shared_ptr<CCBData> oldWriteBack = std::move(m_writeBack);
-    ++m_snapshotSerial;
-    // Later writes into the objects offered from it are not shown under the next snapshot.
-    for (ReplaySession* session : {&m_clipboardReplay, &m_dragReplay}) {
-        if (session->object) session->object->SetWriteListener(nullptr);
-    }
-    UpdateAllViews(nullptr, HintSnapshotReplaced);
+    LeaveSnapshot();
 }
 
 void CKaviloDoc::TrimHistory()

@@ -184,6 +184,9 @@ private:
     CCBData& WriteBack();
     // The current snapshot goes into the history, or is let go with a history of one.
     void RetireSnapshot();
+    // After the current snapshot went (released or kept): what targets wrote to it and the
+    // replay objects' writes let go of it, and the views are told.
+    void LeaveSnapshot();
     // Drops the oldest snapshots beyond the count and byte limits, telling the views.
     void TrimHistory();
     // A side of a comparison: the snapshot (held for as long as the comparison shows it),

@@ -15,11 +15,6 @@ namespace {
 
 constexpr uint64_t kContext = 8;  // bytes shown before and after a match
 
-bool Checked(HWND dialog, int id)
-{
-    return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED;
-}
-
 void AddColumn(HWND list, int index, const wchar_t* title, int width)
 {
     LVCOLUMNW column = {};
@@ -51,34 +46,9 @@ BOOL CSnapshotFindDialog::OnInitDialog()
     AddColumn(list, 0, L"エントリ", 200);
     AddColumn(list, 1, L"オフセット", 90);
     AddColumn(list, 2, L"前後のバイト", 320);
-    Load();
+    CHexFindDialog::LoadQuery(*this);
     ListHits();
     return TRUE;
-}
-
-void CSnapshotFindDialog::Load()
-{
-    const FindQuery& query = CHexFindDialog::LastQuery();
-    HWND dialog = GetSafeHwnd();
-    SetDlgItemText(IDC_FIND_TEXT, query.text);
-    ::CheckRadioButton(dialog, IDC_FIND_AS_TEXT, IDC_FIND_AS_HEX, query.hex ? IDC_FIND_AS_HEX : IDC_FIND_AS_TEXT);
-    ::CheckDlgButton(dialog, IDC_FIND_CODE_PAGE, query.codePage ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(dialog, IDC_FIND_UTF8, query.utf8 ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(dialog, IDC_FIND_UTF16, query.utf16 ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(dialog, IDC_FIND_IGNORE_CASE, query.ignoreCase ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void CSnapshotFindDialog::Store()
-{
-    // One query for every find: F3 in a hex page repeats what was searched here.
-    FindQuery& query = CHexFindDialog::LastQuery();
-    HWND dialog = GetSafeHwnd();
-    query.text = GetDlgItemText(IDC_FIND_TEXT);
-    query.hex = Checked(dialog, IDC_FIND_AS_HEX);
-    query.codePage = Checked(dialog, IDC_FIND_CODE_PAGE);
-    query.utf8 = Checked(dialog, IDC_FIND_UTF8);
-    query.utf16 = Checked(dialog, IDC_FIND_UTF16);
-    query.ignoreCase = Checked(dialog, IDC_FIND_IGNORE_CASE);
 }
 
 std::wstring CSnapshotFindDialog::BytesAround(const SnapshotFindHit& hit) const
@@ -136,7 +106,8 @@ void CSnapshotFindDialog::ListHits()
 
 void CSnapshotFindDialog::Search()
 {
-    Store();
+    // One query for every find: F3 in a hex page repeats what was searched here.
+    CHexFindDialog::StoreQuery(*this);
     std::wstring error;
     std::vector<SnapshotFindHit> hits;
     bool stopped = false;

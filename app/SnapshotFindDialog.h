@@ -34,8 +34,6 @@ private:
         std::vector<SnapshotFindHit> hits;
     };
     static LastSearch& Last();
-    void Load();
-    void Store();
     void ListHits();
     void Choose();
     std::wstring BytesAround(const SnapshotFindHit& hit) const;

@@ -1,6 +1,8 @@
 // What every benchmark program measures with: elapsed seconds, the median of rounds,
-// and the process's peak working set.
+// the process's peak working set, and a capture progress that shows nothing.
 #pragma once
+
+#include "capture/CaptureProgress.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -29,5 +31,15 @@ inline double PeakWorkingSetMiB()
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     return counters.PeakWorkingSetSize / 1048576.0;
 }
+
+// Progress that shows nothing and is never stopped: the figures are of the work alone.
+class SilentProgress : public ICaptureProgress {
+public:
+    void Open() override {}
+    void Close() override {}
+    void SetItemText(const std::wstring&) override {}
+    BOOL IsStopRequested() const override { return FALSE; }
+    HWND GetDialogWindow() const override { return nullptr; }
+};
 
 }  // namespace bench_support

@@ -29,15 +29,6 @@ using namespace bench_support;
 constexpr DWORD kStep = 0x100000;
 constexpr uint64_t kSize = 1ull << 30;
 
-class NoProgress : public ICaptureProgress {
-public:
-    void Open() override {}
-    void Close() override {}
-    void SetItemText(const std::wstring&) override {}
-    BOOL IsStopRequested() const override { return FALSE; }
-    HWND GetDialogWindow() const override { return nullptr; }
-};
-
 bool MakeSource(const std::wstring& path)
 {
     fw::UniqueFile file(
@@ -75,7 +66,7 @@ double PlainCopy(const std::wstring& from, const std::wstring& folder)
 
 double Save(const CCBDataArray& snapshot, const std::wstring& path)
 {
-    NoProgress progress;
+    SilentProgress progress;
     const CSnapshotInfo info = {L"bench", {L"\"Orvetta Bench\""}, SnapshotTimeNow(), L"console", L"", std::nullopt};
     const auto start = std::chrono::steady_clock::now();
     const SnapshotFileResult result = SaveSnapshotFile(path, info, snapshot, progress);
@@ -86,7 +77,7 @@ double Save(const CCBDataArray& snapshot, const std::wstring& path)
 
 double Open(const std::wstring& path)
 {
-    NoProgress progress;
+    SilentProgress progress;
     CSnapshotInfo info;
     std::shared_ptr<CCBDataArray> opened;
     const auto start = std::chrono::steady_clock::now();

@@ -29,15 +29,6 @@ using namespace bench_support;
 
 constexpr int kFiles = 10000;
 
-class SilentProgress : public ICaptureProgress {
-public:
-    void Open() override {}
-    void Close() override {}
-    void SetItemText(const std::wstring&) override {}
-    BOOL IsStopRequested() const override { return FALSE; }
-    HWND GetDialogWindow() const override { return nullptr; }
-};
-
 std::vector<BYTE> DropFilesOf(const std::wstring& path)
 {
     DROPFILES header = {};

@@ -36,15 +36,6 @@ namespace {
 
 using namespace bench_support;
 
-class SilentProgress : public ICaptureProgress {
-public:
-    void Open() override {}
-    void Close() override {}
-    void SetItemText(const std::wstring&) override {}
-    BOOL IsStopRequested() const override { return FALSE; }
-    HWND GetDialogWindow() const override { return nullptr; }
-};
-
 // The progress dialog with its item text left alone: what the text costs.
 class TextlessDialog : public CCopyingDialog {
 public:

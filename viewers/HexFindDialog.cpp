@@ -43,30 +43,35 @@ BOOL CHexFindDialog::OnInitDialog()
     return TRUE;
 }
 
-void CHexFindDialog::Load()
+void CHexFindDialog::LoadQuery(const fw::Dialog& dialog)
 {
     const FindQuery& query = LastQuery();
-    HWND dialog = GetSafeHwnd();
-    SetDlgItemText(IDC_FIND_TEXT, query.text);
-    ::CheckRadioButton(dialog, IDC_FIND_AS_TEXT, IDC_FIND_AS_HEX, query.hex ? IDC_FIND_AS_HEX : IDC_FIND_AS_TEXT);
-    Check(dialog, IDC_FIND_CODE_PAGE, query.codePage);
-    Check(dialog, IDC_FIND_UTF8, query.utf8);
-    Check(dialog, IDC_FIND_UTF16, query.utf16);
-    Check(dialog, IDC_FIND_IGNORE_CASE, query.ignoreCase);
-    SetDlgItemText(IDC_FIND_CODE_PAGE, fw::Format(L"コードページ %u", m_codePage));
-    UpdateEncodings();
+    HWND hwnd = dialog.GetSafeHwnd();
+    dialog.SetDlgItemText(IDC_FIND_TEXT, query.text);
+    ::CheckRadioButton(hwnd, IDC_FIND_AS_TEXT, IDC_FIND_AS_HEX, query.hex ? IDC_FIND_AS_HEX : IDC_FIND_AS_TEXT);
+    Check(hwnd, IDC_FIND_CODE_PAGE, query.codePage);
+    Check(hwnd, IDC_FIND_UTF8, query.utf8);
+    Check(hwnd, IDC_FIND_UTF16, query.utf16);
+    Check(hwnd, IDC_FIND_IGNORE_CASE, query.ignoreCase);
 }
 
-void CHexFindDialog::Store()
+void CHexFindDialog::StoreQuery(const fw::Dialog& dialog)
 {
     FindQuery& query = LastQuery();
-    HWND dialog = GetSafeHwnd();
-    query.text = GetDlgItemText(IDC_FIND_TEXT);
-    query.hex = Checked(dialog, IDC_FIND_AS_HEX);
-    query.codePage = Checked(dialog, IDC_FIND_CODE_PAGE);
-    query.utf8 = Checked(dialog, IDC_FIND_UTF8);
-    query.utf16 = Checked(dialog, IDC_FIND_UTF16);
-    query.ignoreCase = Checked(dialog, IDC_FIND_IGNORE_CASE);
+    HWND hwnd = dialog.GetSafeHwnd();
+    query.text = dialog.GetDlgItemText(IDC_FIND_TEXT);
+    query.hex = Checked(hwnd, IDC_FIND_AS_HEX);
+    query.codePage = Checked(hwnd, IDC_FIND_CODE_PAGE);
+    query.utf8 = Checked(hwnd, IDC_FIND_UTF8);
+    query.utf16 = Checked(hwnd, IDC_FIND_UTF16);
+    query.ignoreCase = Checked(hwnd, IDC_FIND_IGNORE_CASE);
+}
+
+void CHexFindDialog::Load()
+{
+    LoadQuery(*this);
+    SetDlgItemText(IDC_FIND_CODE_PAGE, fw::Format(L"コードページ %u", m_codePage));
+    UpdateEncodings();
 }
 
 void CHexFindDialog::UpdateEncodings()
@@ -84,7 +89,7 @@ bool CHexFindDialog::OnCommand(WORD id, WORD code)
         return true;
     }
     if (id == IDC_FIND_PREVIOUS && code == BN_CLICKED) {
-        Store();
+        StoreQuery(*this);
         if (m_find) m_find(true);
         return true;
     }
@@ -93,13 +98,13 @@ bool CHexFindDialog::OnCommand(WORD id, WORD code)
 
 void CHexFindDialog::OnOK()
 {
-    Store();
+    StoreQuery(*this);
     if (m_find) m_find(false);
 }
 
 void CHexFindDialog::OnCancel()
 {
-    Store();
+    StoreQuery(*this);
     ::ShowWindow(GetSafeHwnd(), SW_HIDE);
 }
 

@@ -18,6 +18,10 @@ public:
 
     // The query of the last find in any hex page.
     static FindQuery& LastQuery();
+    // The query's controls (pattern, text or hex, encodings, case), which every find window
+    // has under the same IDs, filled from the last query or read back into it.
+    static void LoadQuery(const fw::Dialog& dialog);
+    static void StoreQuery(const fw::Dialog& dialog);
 
 protected:
     BOOL OnInitDialog() override;
@@ -27,7 +31,6 @@ protected:
 
 private:
     void Load();
-    void Store();
     void UpdateEncodings();
 
     std::function<void(bool)> m_find;

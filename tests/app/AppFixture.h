@@ -47,6 +47,22 @@ protected:
         ::SendMessageW(m_frame->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
         PumpPending();
     }
+    // Drags `object` onto a drop area (all formats, or the one that asks for a format) and
+    // drops it there, as a source allowing `allowed` would; the effect the drop answered.
+    DWORD DropOnArea(IDataObject* object, bool chooseFormat = false, DWORD allowed = DROPEFFECT_COPY)
+    {
+        IDropTarget* target = m_frame->GetDropArea(chooseFormat).GetDropTarget();
+        DWORD effect = allowed;
+        POINTL point = {0, 0};
+        target->DragEnter(object, MK_LBUTTON, point, &effect);
+        if (effect == DROPEFFECT_NONE) {
+            target->DragLeave();
+            return effect;
+        }
+        effect = allowed;
+        target->Drop(object, 0, point, &effect);
+        return effect;
+    }
 
     fw::MessageBoxRecorder m_boxes;
     ScratchDir m_base;

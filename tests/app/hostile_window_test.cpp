@@ -46,23 +46,8 @@ std::wstring TextOf(HWND window)
     return buffer;
 }
 
-bool Exists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class HostileWindow : public AppFixture {
 protected:
-    // Drops `object` on the all-formats area, as a drag source would.
-    void Drop(IDataObject* object)
-    {
-        IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
-        DWORD effect = DROPEFFECT_COPY;
-        POINTL point = {0, 0};
-        target->DragEnter(object, MK_LBUTTON, point, &effect);
-        effect = DROPEFFECT_COPY;
-        target->Drop(object, 0, point, &effect);
-    }
     CKaviloDoc& Document() { return *m_app->GetDocument(); }
 };
 
@@ -88,7 +73,7 @@ TEST_F(HostileWindow, StopEndsAListingBlockedInsideOneCallToTheSource)
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
         HWND progress = nullptr;
         while (!done && Clock::now() < deadline && !(progress = FindProgressWindow(thread))) ::Sleep(20);
-        while (progress && !done && Clock::now() < deadline && !Exists(marshalled + L".asked")) ::Sleep(10);
+        while (progress && !done && Clock::now() < deadline && !FileExists(marshalled + L".asked")) ::Sleep(10);
         if (progress && !done && Clock::now() < deadline) {
             pressed = Clock::now();
             ::PostMessageW(::GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
@@ -104,7 +89,7 @@ TEST_F(HostileWindow, StopEndsAListingBlockedInsideOneCallToTheSource)
         released = Clock::now();
         peer.Release();
     });
-    Drop(source.Get());
+    DropOnArea(source.Get());
     const Clock::time_point ended = Clock::now();
     done = true;
     user.join();

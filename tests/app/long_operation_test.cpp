@@ -27,20 +27,6 @@ namespace {
 
 class LongOperation : public AppFixture {
 protected:
-    // Drops `object` on the all-formats area, as a drag source would.
-    DWORD Drop(IDataObject* object)
-    {
-        IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
-        DWORD effect = DROPEFFECT_COPY;
-        POINTL point = {0, 0};
-        target->DragEnter(object, MK_LBUTTON, point, &effect);
-        if (effect == DROPEFFECT_NONE) {
-            target->DragLeave();
-            return effect;
-        }
-        target->Drop(object, 0, point, &effect);
-        return effect;
-    }
     bool MenuGreyed(UINT id)
     {
         HMENU menu = ::GetMenu(m_frame->GetSafeHwnd());
@@ -123,14 +109,14 @@ TEST_F(LongOperation, ASecondOneIsRefusedWhileACaptureRuns)
     std::shared_ptr<CCBDataArray> during;
     TestDataObject* first = TestDataObject::Create();
     first->Offer(Fmt(CF_TEXT), [&](const FORMATETC& asked, STGMEDIUM* medium) {
-        secondEffect = Drop(second);
+        secondEffect = DropOnArea(second);
         greyed = MenuGreyed(ID_EDIT_PASTE) && MenuGreyed(ID_FILE_OPEN) && MenuGreyed(ID_EDIT_REPLAY);
         toolBarEnabled = ToolBarEnabled(ID_EDIT_PASTE);
         ::SendMessageW(m_frame->GetSafeHwnd(), WM_COMMAND, ID_EDIT_PASTE, 0);
         during = Document().GetSnapshot();
         return GlobalMedium({'a', 0})(asked, medium);
     });
-    EXPECT_EQ(Drop(first), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(DropOnArea(first), static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(secondEffect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_TRUE(second->Requests().empty());
     EXPECT_TRUE(greyed);
@@ -143,7 +129,7 @@ TEST_F(LongOperation, ASecondOneIsRefusedWhileACaptureRuns)
 
     EXPECT_FALSE(MenuGreyed(ID_EDIT_PASTE));
     EXPECT_TRUE(ToolBarEnabled(ID_EDIT_PASTE));
-    EXPECT_EQ(Drop(second), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(DropOnArea(second), static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_FALSE(second->Requests().empty());
     first->Release();
     second->Release();
@@ -168,7 +154,7 @@ TEST_F(LongOperation, EndOfSessionDuringACaptureCleansUpAfterIt)
         return GlobalMedium({'b', 0, 0, 0})(asked, medium);
     });
     object->Offer(Fmt(CF_OEMTEXT), GlobalMedium({'c', 0}));
-    Drop(object);
+    DropOnArea(object);
     EXPECT_TRUE(snapshotKept);
     EXPECT_EQ(filesKept, 1u);
     for (const FORMATETC& asked : object->Requests()) EXPECT_NE(asked.cfFormat, CF_OEMTEXT);
@@ -183,7 +169,7 @@ TEST_F(LongOperation, ClosingDuringTheOpeningOfAFileClosesAfterIt)
 {
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(CF_TEXT), GlobalMedium({'a', 0}));
-    Drop(object);
+    DropOnArea(object);
     object->Release();
     ScratchDir files;
     const std::wstring path = files / L"one.kavilo";
@@ -203,7 +189,7 @@ TEST_F(LongOperation, APasteDuringTheReplaysWaitForTheClipboardIsRefused)
 {
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(CF_TEXT), GlobalMedium({'a', 0}));
-    Drop(object);
+    DropOnArea(object);
     object->Release();
     const std::shared_ptr<CCBDataArray> before = Document().GetSnapshot();
     ASSERT_TRUE(before);
@@ -237,7 +223,7 @@ TEST_F(LongOperation, StopEndsASlowEndlessListingOfFormats)
     ::ShowWindow(m_frame->GetSafeHwnd(), SW_SHOWNORMAL);
     fw::ComPtr<SlowEndlessSource> source = fw::MakeComObject<SlowEndlessSource>();
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(Drop(source.Get()), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(DropOnArea(source.Get()), static_cast<DWORD>(DROPEFFECT_COPY));
     const ULONGLONG took = ::GetTickCount64() - start;
     std::printf("listing stopped after %ld descriptions, %llu ms\n", static_cast<long>(source->m_formats->m_next),
                 static_cast<unsigned long long>(took));

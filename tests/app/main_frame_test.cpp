@@ -390,11 +390,7 @@ TEST_F(MainFrame, OutOfMemoryLeavesNoSnapshotAndSaysSo)
     // (the system's clipboard code does not expect exceptions from a source).
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(CF_TEXT), [](const FORMATETC&, STGMEDIUM*) -> HRESULT { throw std::bad_alloc(); });
-    IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
-    DWORD effect = DROPEFFECT_COPY;
-    POINTL point = {0, 0};
-    target->DragEnter(object, MK_LBUTTON, point, &effect);
-    target->Drop(object, 0, point, &effect);
+    DropOnArea(object);
     object->Release();
     PumpPending();
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::wstring>{L"メモリが足りません。"});
@@ -528,11 +524,7 @@ TEST_F(MainFrame, ClosingDuringACaptureStopsItAndThenCloses)
         return GlobalMedium({'a', 0})(asked, medium);
     });
     object->Offer(Fmt(CF_UNICODETEXT), GlobalMedium({'b', 0, 0, 0}));
-    IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
-    DWORD effect = DROPEFFECT_COPY;
-    POINTL point = {0, 0};
-    target->DragEnter(object, MK_LBUTTON, point, &effect);
-    target->Drop(object, 0, point, &effect);
+    DropOnArea(object);
     // The frame outlived the capture, which stopped before the second format.
     const std::shared_ptr<CCBDataArray> snapshot = m_app->GetDocument()->GetSnapshot();
     ASSERT_TRUE(snapshot);

@@ -163,11 +163,7 @@ TEST_F(ReplayCommand, WritesIntoAReplacedSnapshotsDataAreNotShownUnderTheNextOne
     ASSERT_TRUE(offered);
     TestDataObject* object = TestDataObject::Create();
     object->Offer(Fmt(CF_TEXT), GlobalMedium({'a', 0}));
-    IDropTarget* target = m_frame->GetDropArea(false).GetDropTarget();
-    DWORD effect = DROPEFFECT_COPY;
-    POINTL point = {0, 0};
-    target->DragEnter(object, MK_LBUTTON, point, &effect);
-    target->Drop(object, 0, point, &effect);
+    DropOnArea(object);
     object->Release();
     ASSERT_EQ(Children(m_tree, TreeView_GetRoot(m_tree)).size(), 1u);
 
